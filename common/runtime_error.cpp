@@ -1,0 +1,15 @@
+#include "common/runtime_error.h"
+
+#include <utility>
+
+namespace marqel {
+
+RuntimeError::RuntimeError(std::int32_t number, std::string description)
+    : std::runtime_error(description), number_(number), description_(std::move(description)) {}
+
+std::int32_t FailureStatusOf(std::int32_t errorNumber) noexcept {
+  const auto status = 0x800A0000u | (static_cast<std::uint32_t>(errorNumber) & 0xFFFFu);
+  return static_cast<std::int32_t>(status);
+}
+
+}  // namespace marqel

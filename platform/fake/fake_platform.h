@@ -1,0 +1,178 @@
+#pragma once
+// Recording fakes of every platform seam, for tests. FakePlatform owns one of each and hands the
+// component a Platform made of them; all link activity lands in one LineRecorder, in order.
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/fake/line_recorder.h"
+#include "platform/linux/window_table.h"
+#include "platform/platform.h"
+
+namespace marqel::fake {
+
+// Which ports exist and which another program holds; shared by every port control the factory
+// makes, so a test can change the world between opens.
+struct PortWorld {
+  std::set<std::int32_t> present{1, 2, 3, 4};
+  std::set<std::int32_t> heldByOthers;
+  bool deviceGone = false;  // sends fail until the port is closed and opened again
+};
+
+class FakeSerialPort final : public platform::SerialPort {
+ public:
+  FakeSerialPort(LineRecorder& recorder, PortWorld& world) : recorder_(recorder), world_(world) {}
+  ~FakeSerialPort() override;
+  void setCommPort(std::int16_t port) override;
+  bool portOpen() const override { return open_; }
+  void open() override;
+  void close() override;
+  void output(std::uint8_t byte) override;
+  void drain() override;
+  std::int16_t commPort() const { return port_; }
+
+ private:
+  LineRecorder& recorder_;
+  PortWorld& world_;
+  std::int16_t port_ = 1;
+  bool open_ = false;
+};
+
+class FakeSerialPortFactory final : public platform::SerialPortFactory {
+ public:
+  FakeSerialPortFactory(LineRecorder& recorder, PortWorld& world)
+      : recorder_(recorder), world_(world) {}
+  std::unique_ptr<platform::SerialPort> createSerialPort() override;
+  int created = 0;
+
+ private:
+  LineRecorder& recorder_;
+  PortWorld& world_;
+};
+
+class FakeDelay final : public platform::Delay {
+ public:
+  explicit FakeDelay(LineRecorder& recorder) : recorder_(recorder) {}
+  void DELAY(std::int32_t ms) override;
+  bool failing = false;  // the wait routine is unavailable
+  std::int64_t totalMs = 0;
+
+ private:
+  LineRecorder& recorder_;
+};
+
+// A small double-byte code page for tests: ASCII as itself, CJK ideographs and kana as lead/trail
+// pairs, anything else '?'.
+class DoubleByteTestCodePage final : public platform::CodePage {
+ public:
+  std::uint32_t codeOf(char16_t ch) const override;
+  std::string toAnsi(std::u16string_view text) const override;
+  std::u16string fromAnsi(std::string_view bytes) const override;
+};
+
+// Windows-1252 without the five undefined codes' special cases; enough for the core's tests.
+class Latin1TestCodePage final : public platform::CodePage {
+ public:
+  std::uint32_t codeOf(char16_t ch) const override;
+  std::string toAnsi(std::u16string_view text) const override;
+  std::u16string fromAnsi(std::string_view bytes) const override;
+};
+
+// Upper-cases ASCII and Latin-1 letters (ÿ to Ÿ), leaves everything else.
+class Latin1TestTextCase final : public platform::TextCase {
+ public:
+  std::u16string upperCase(std::u16string_view text) const override;
+};
+
+struct ShownMessage {
+  std::u16string text;
+  platform::MessageIcon icon;
+};
+
+class FakeMessageBoxes final : public platform::MessageBoxes {
+ public:
+  explicit FakeMessageBoxes(LineRecorder& recorder) : recorder_(recorder) {}
+  void show(std::u16string_view text, platform::MessageIcon icon) override;
+  std::vector<ShownMessage> shown;
+  // Runs while a box is open (the message loop goes on meanwhile).
+  std::function<void()> whileOpen;
+
+ private:
+  LineRecorder& recorder_;
+};
+
+class FakeTimers final : public platform::TimerFactory {
+ public:
+  class FakeTimer;
+  std::unique_ptr<platform::Timer> createTimer(std::function<void()> onTick) override;
+  // Delivers one tick to every enabled timer, as the message loop would after their interval.
+  void tick(int count = 1);
+  // The live timers (a timer is gone once its window is unloaded).
+  std::size_t liveTimers() const { return timers_.size(); }
+  bool anyEnabled() const;
+  std::int32_t lastInterval() const;
+
+ private:
+  friend class FakeTimer;
+  std::vector<FakeTimer*> timers_;
+};
+
+class FakeModuleInfo final : public platform::ModuleInfo {
+ public:
+  std::u16string directory = u"/opt/marqel/plugins";
+  char16_t separator = u'/';
+  std::u16string moduleDirectory() const override { return directory; }
+  char16_t pathSeparator() const override { return separator; }
+};
+
+// An in-memory directory of settings files.
+class FakeSettingsFiles final : public platform::SettingsFiles {
+ public:
+  std::map<std::u16string, std::string> files;
+  std::set<std::u16string> directories;  // names that are directories, not files
+  std::set<std::u16string> hidden;       // files the platform marks hidden or system
+  std::set<std::u16string> unreadable;   // present, but opening them fails
+  bool readOnly = false;                 // writing fails; the old content stays
+  int writes = 0;
+
+  bool isOrdinaryFile(const std::u16string& path) const override;
+  std::string readAll(const std::u16string& path) const override;
+  void replaceContent(const std::u16string& path, std::string_view content) override;
+};
+
+class FakeDialogViews final : public platform::DialogViews {
+ public:
+  void showModal(settings::Form2& form) override;
+  void closeDialog() override;
+  // What the "user" does while the dialog is open; returning closes it.
+  std::function<void(settings::Form2&)> whileOpen;
+  int shown = 0;
+  int closedByComponent = 0;
+};
+
+class FakePlatform {
+ public:
+  FakePlatform();
+  platform::Platform platform();
+
+  LineRecorder recorder;
+  PortWorld ports;
+  FakeSerialPortFactory serialPorts{recorder, ports};
+  FakeDelay delay{recorder};
+  Latin1TestCodePage codePage;
+  Latin1TestTextCase textCase;
+  FakeMessageBoxes messageBoxes{recorder};
+  FakeTimers timers;
+  platform::WindowTable windows;
+  FakeModuleInfo module;
+  FakeSettingsFiles files;
+  FakeDialogViews dialogs;
+  // Lets a test swap the code page (for the double-byte cases).
+  const platform::CodePage* codePageOverride = nullptr;
+};
+
+}  // namespace marqel::fake

@@ -1,0 +1,41 @@
+#include "plugin/host_link.h"
+
+#include <cstdio>
+#include <string>
+
+#include "common/runtime_error.h"
+#include "plugin/component.h"
+
+namespace marqel {
+namespace {
+
+HostLink& StoredHost(Component& component) {
+  if (!component.hostLink) {
+    throw RuntimeError(err::kObjectNotSet, "Object variable or With block variable not set");
+  }
+  return *component.hostLink;
+}
+
+void CheckStatus(std::int32_t status, const char* operation) {
+  if (status < 0) {
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "%08X", static_cast<unsigned>(status));
+    throw RuntimeError(err::kAutomationError,
+                       std::string("Automation error: the host's ") + operation +
+                           " failed (status 0x" + hex + ")");
+  }
+}
+
+}  // namespace
+
+void HostSetDescription(Component& component, std::u16string_view description) {
+  CheckStatus(StoredHost(component).SetDescription(description), "set description");
+}
+
+std::int32_t HostPlayerWindow(Component& component) {
+  std::int32_t window = 0;
+  CheckStatus(StoredHost(component).GetPlayerWindow(&window), "get player window");
+  return window;
+}
+
+}  // namespace marqel

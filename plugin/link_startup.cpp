@@ -1,0 +1,60 @@
+#include "plugin/link_startup.h"
+
+#include <string>
+
+#include "common/runtime_error.h"
+#include "common/utf.h"
+#include "display/refresh_cycle.h"
+#include "lcd/controller_startup.h"
+#include "lcd/lcd_protocol.h"
+#include "plugin/component.h"
+
+namespace marqel {
+namespace {
+
+constexpr std::int32_t kTickIntervalMs = 500;
+
+std::u16string DecimalText(unsigned value) { return Utf8ToUtf16(std::to_string(value)); }
+
+}  // namespace
+
+void RunLinkStartup(Component& component) {
+  try {
+    auto& port = component.MSComm1();
+    if (port.portOpen()) {
+      port.close();
+    }
+    port.setCommPort(component.linkSettings.port);
+    if (!port.portOpen()) {
+      port.open();
+    }
+    InitLcdController(component, 1);
+    InitLcdController(component, 2);
+    SetLcdContrast(component, component.linkSettings.contrast);
+    component.Timer1().setInterval(kTickIntervalMs);
+    component.Timer1().setEnabled(true);
+  } catch (const RuntimeError& error) {
+    component.platform().messageBoxes.show(u"Error: " + Utf8ToUtf16(error.description()) +
+                                               u"\r\nPort = " +
+                                               DecimalText(component.linkSettings.port),
+                                           platform::MessageIcon::None);
+    // The port must not stay held after a failed start; a failure to close it changes nothing
+    // for the user, who has already been told.
+    ResumeNext([&] {
+      if (component.MSComm1().portOpen()) {
+        component.MSComm1().close();
+      }
+    });
+  }
+}
+
+void OnTimer1Tick(Component& component) noexcept {
+  try {
+    RefreshTick(component);
+  } catch (...) {
+    // The tick is resume-next throughout; anything else (out of memory) is dropped here rather
+    // than taking the host's message loop down.
+  }
+}
+
+}  // namespace marqel
