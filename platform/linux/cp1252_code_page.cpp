@@ -1,0 +1,61 @@
+#include "platform/linux/cp1252_code_page.h"
+
+#include <array>
+
+namespace marqel::platform::linux_ {
+namespace {
+
+// The characters of bytes 0x80..0x9F; the rest of the page is Latin-1.
+constexpr std::array<char16_t, 32> kHighControls = {
+    u'\u20AC', u'\u0081', u'\u201A', u'\u0192', u'\u201E', u'\u2026', u'\u2020', u'\u2021',
+    u'\u02C6', u'\u2030', u'\u0160', u'\u2039', u'\u0152', u'\u008D', u'\u017D', u'\u008F',
+    u'\u0090', u'\u2018', u'\u2019', u'\u201C', u'\u201D', u'\u2022', u'\u2013', u'\u2014',
+    u'\u02DC', u'\u2122', u'\u0161', u'\u203A', u'\u0153', u'\u009D', u'\u017E', u'\u0178',
+};
+
+constexpr std::uint8_t kUnmappable = '?';
+
+std::uint8_t ByteOf(char16_t ch) {
+  if (ch < 0x80 || (ch >= 0xA0 && ch <= 0xFF)) {
+    return static_cast<std::uint8_t>(ch);
+  }
+  for (std::size_t i = 0; i < kHighControls.size(); ++i) {
+    if (kHighControls[i] == ch) {
+      return static_cast<std::uint8_t>(0x80 + i);
+    }
+  }
+  return kUnmappable;
+}
+
+char16_t CharOf(std::uint8_t byte) {
+  if (byte >= 0x80 && byte < 0xA0) {
+    return kHighControls[static_cast<std::size_t>(byte - 0x80)];
+  }
+  return static_cast<char16_t>(byte);
+}
+
+}  // namespace
+
+std::uint32_t Cp1252CodePage::codeOf(char16_t ch) const {
+  return ByteOf(ch);
+}
+
+std::string Cp1252CodePage::toAnsi(std::u16string_view text) const {
+  std::string bytes;
+  bytes.reserve(text.size());
+  for (const char16_t ch : text) {
+    bytes.push_back(static_cast<char>(ByteOf(ch)));
+  }
+  return bytes;
+}
+
+std::u16string Cp1252CodePage::fromAnsi(std::string_view bytes) const {
+  std::u16string text;
+  text.reserve(bytes.size());
+  for (const char byte : bytes) {
+    text.push_back(CharOf(static_cast<std::uint8_t>(byte)));
+  }
+  return text;
+}
+
+}  // namespace marqel::platform::linux_

@@ -1,0 +1,32 @@
+#pragma once
+// Upper-casing through the C library's wide-character tables of a UTF-8 locale.
+#include <locale.h>
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <type_traits>
+
+#include "platform/text.h"
+
+namespace marqel::platform::linux_ {
+
+// Upper-cases each UTF-16 code unit on its own, so the length never changes: surrogate halves
+// stay as they are, and so does a character whose upper case is not a single BMP character (ß).
+// Without the locale (a system that lacks it) only ASCII letters change.
+class LocaleTextCase final : public TextCase {
+ public:
+  explicit LocaleTextCase(const char* localeName = "C.UTF-8");
+
+  std::u16string upperCase(std::u16string_view text) const override;
+  // False when the locale was missing and upper-casing is down to ASCII.
+  bool hasLocale() const { return locale_ != nullptr; }
+
+ private:
+  struct FreeLocale {
+    void operator()(std::remove_pointer_t<locale_t>* locale) const { ::freelocale(locale); }
+  };
+  std::unique_ptr<std::remove_pointer_t<locale_t>, FreeLocale> locale_;
+};
+
+}  // namespace marqel::platform::linux_

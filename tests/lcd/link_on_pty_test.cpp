@@ -1,0 +1,116 @@
+// The LCD link on a real (pseudo-terminal) serial line: what the controllers' side receives.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "common/runtime_error.h"
+#include "lcd/controller_startup.h"
+#include "lcd/lcd_protocol.h"
+#include "platform/fake/fake_platform.h"
+#include "platform/linux/termios_serial_port.h"
+#include "plugin/component.h"
+#include "tests/platform/pty_pair.h"
+
+namespace marqel {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+class LinkOnPty : public ::testing::Test {
+ protected:
+  platform::Platform withRealPort() {
+    const platform::Platform p = fp.platform();
+    return platform::Platform{ports,       p.delay,  p.codePage, p.textCase, p.messageBoxes,
+                              p.timers,    p.playerWindows, p.module,   p.files,    p.dialogs};
+  }
+
+  test::PtyPair line;
+  platform::linux_::TermiosSerialPortFactory ports{{{1, line.slavePath()}}};
+  fake::FakePlatform fp;
+};
+
+TEST_F(LinkOnPty, ControllerStartupArrivesByteForByte) {
+  Component component(withRealPort());
+  component.loadForm1();
+  ASSERT_TRUE(component.MSComm1().portOpen()) << fp.recorder.describe();
+  ASSERT_EQ(line.readExactly(105).size(), 105u);  // the link start-up
+
+  InitLcdController(component, 1);
+  const Bytes expected = {0x03, 0x03, 0x03, 0x02, 0x02, 0x0A, 0x00, 0x08, 0x00, 0x01, 0x00,
+                          0x06, 0x00, 0x0C, 0x04, 0x08, 0x10, 0x18, 0x10, 0x1C, 0x10, 0x1E,
+                          0x10, 0x1F, 0x10, 0x1E, 0x10, 0x1C, 0x10, 0x18, 0x10, 0x10, 0x05,
+                          0x08, 0x10, 0x10, 0x11, 0x1B, 0x11, 0x1B, 0x11, 0x1B, 0x11, 0x1B,
+                          0x11, 0x1B, 0x10, 0x10, 0x10, 0x10, 0x08, 0x00};
+  EXPECT_EQ(line.readExactly(52), expected);
+
+  for (const int b : {0x00, 0x80, 0xFF}) {
+    SendLineByte(component, b);
+  }
+  EXPECT_EQ(line.readExactly(3), (Bytes{0x00, 0x80, 0xFF}));
+  EXPECT_TRUE(line.readAvailable(std::chrono::milliseconds(50)).empty());
+}
+
+TEST_F(LinkOnPty, ClearsSentJustBeforeACloseStillReachTheDisplay) {
+  Component component(withRealPort());
+  component.loadForm1();
+  ASSERT_EQ(line.readExactly(105).size(), 105u);
+  SendLcdCommand(component, 1, 0x01);
+  SendLcdCommand(component, 2, 0x01);
+  component.MSComm1().close();
+  EXPECT_EQ(line.readExactly(4), (Bytes{0x00, 0x01, 0x40, 0x41}));
+}
+
+TEST(LinkOnMissingPort, StartupReportsThePortAndTheNextOpenSucceedsOnceItIsBack) {
+  fake::FakePlatform fp;
+  const std::string path = ::testing::TempDir() + "marqel-missing-com1";
+  std::remove(path.c_str());
+  platform::linux_::TermiosSerialPortFactory ports{{{1, path}}};
+  const platform::Platform p = fp.platform();
+  Component component(platform::Platform{ports, p.delay, p.codePage, p.textCase, p.messageBoxes,
+                                         p.timers, p.playerWindows, p.module, p.files, p.dialogs});
+  component.loadForm1();
+  ASSERT_EQ(fp.messageBoxes.shown.size(), 1u);
+  const std::u16string& text = fp.messageBoxes.shown[0].text;
+  EXPECT_EQ(text.rfind(u"Error: ", 0), 0u);
+  EXPECT_NE(text.find(u"no such port"), std::u16string::npos);
+  EXPECT_NE(text.find(u"\r\nPort = 1"), std::u16string::npos);
+  EXPECT_EQ(fp.messageBoxes.shown[0].icon, platform::MessageIcon::None);
+  EXPECT_FALSE(component.MSComm1().portOpen());
+  EXPECT_FALSE(fp.timers.anyEnabled());
+
+  // The device comes back: the next open tries again and works.
+  test::PtyPair line;
+  ASSERT_EQ(::symlink(line.slavePath().c_str(), path.c_str()), 0);
+  component.MSComm1().open();
+  // No controller start-up has run yet, so only high nibbles go out.
+  SendLcdCommand(component, 1, 0x80);
+  SetLcdContrast(component, 3);
+  EXPECT_EQ(line.readExactly(2), (Bytes{0x08, 0x83}));
+  component.MSComm1().close();
+  std::remove(path.c_str());
+}
+
+TEST(LinkOnBusyPort, SecondHolderGetsItsOwnDescription) {
+  test::PtyPair line;
+  platform::linux_::TermiosSerialPortFactory ports{{{2, line.slavePath()}}};
+  auto holder = ports.createSerialPort();
+  holder->setCommPort(2);
+  holder->open();
+  auto second = ports.createSerialPort();
+  second->setCommPort(2);
+  try {
+    second->open();
+    FAIL() << "a held port must not open twice";
+  } catch (const RuntimeError& error) {
+    EXPECT_NE(std::string(error.description()).find("in use"), std::string::npos)
+        << error.description();
+  }
+}
+
+}  // namespace
+}  // namespace marqel

@@ -1,0 +1,295 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <optional>
+
+#include "common/runtime_error.h"
+#include "platform/linux/termios_serial_port.h"
+#include "tests/platform/pty_pair.h"
+
+namespace marqel::platform::linux_ {
+namespace {
+
+using namespace std::chrono_literals;
+using Bytes = std::vector<std::uint8_t>;
+using marqel::test::PtyPair;
+using ::testing::HasSubstr;
+
+class TempDir {
+ public:
+  TempDir() {
+    char pattern[] = "/tmp/marqel-serial-XXXXXX";
+    if (::mkdtemp(pattern) == nullptr) {
+      throw std::system_error(errno, std::generic_category(), "mkdtemp");
+    }
+    path_ = pattern;
+  }
+  ~TempDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+
+ private:
+  std::filesystem::path path_;
+};
+
+// Points `link` at `target`, replacing what it pointed at before.
+void Relink(const std::string& target, const std::string& link) {
+  std::filesystem::remove(link);
+  std::filesystem::create_symlink(target, link);
+}
+
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const std::optional<std::string>& value) : name_(name) {
+    if (value) {
+      ::setenv(name, value->c_str(), 1);
+    } else {
+      ::unsetenv(name);
+    }
+  }
+  ~ScopedEnv() { ::unsetenv(name_); }
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  const char* name_;
+};
+
+// Runs `statement` and checks that it raises error `number` with a description holding `parts`.
+template <class Statement>
+void ExpectError(Statement&& statement, std::int32_t number,
+                 std::initializer_list<std::string> parts) {
+  try {
+    statement();
+    ADD_FAILURE() << "no error raised, expected " << number;
+  } catch (const RuntimeError& error) {
+    EXPECT_EQ(error.number(), number) << error.description();
+    for (const std::string& part : parts) {
+      EXPECT_THAT(error.description(), HasSubstr(part));
+    }
+  }
+}
+
+std::unique_ptr<SerialPort> OpenPort(SerialPortFactory& factory, std::int16_t number) {
+  auto port = factory.createSerialPort();
+  port->setCommPort(number);
+  port->open();
+  return port;
+}
+
+class SerialPortTest : public ::testing::Test {
+ protected:
+  PtyPair pty_;
+  TempDir dir_;
+  TermiosSerialPortFactory factory_{{{3, pty_.slavePath()}}};
+};
+
+TEST_F(SerialPortTest, OpensAt9600Baud8N1RawWithoutFlowControl) {
+  auto port = OpenPort(factory_, 3);
+  ASSERT_TRUE(port->portOpen());
+  // On a pty master the mode ioctls read the slave's settings.
+  termios line{};
+  ASSERT_EQ(::tcgetattr(pty_.masterFd(), &line), 0);
+  EXPECT_EQ(::cfgetospeed(&line), B9600);
+  EXPECT_EQ(::cfgetispeed(&line), B9600);
+  EXPECT_EQ(line.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+  EXPECT_EQ(line.c_cflag & (PARENB | CSTOPB | CRTSCTS), 0u);
+  EXPECT_EQ(line.c_cflag & (CLOCAL | CREAD), static_cast<tcflag_t>(CLOCAL | CREAD));
+  EXPECT_EQ(line.c_iflag & (IXON | IXOFF | IXANY), 0u);
+  EXPECT_EQ(line.c_oflag & OPOST, 0u);
+  EXPECT_EQ(line.c_lflag & (ICANON | ECHO | ISIG), 0u);
+}
+
+TEST_F(SerialPortTest, EveryByteGoesOutUntranslated) {
+  auto port = OpenPort(factory_, 3);
+  // Bytes a cooked line would drop, expand or act on.
+  const std::uint8_t awkward[] = {0x00, 0x80, 0xFF, 0x0A, 0x0D, 0x09, 0x08, 0x11, 0x13, 0x7F};
+  for (const std::uint8_t byte : awkward) {
+    port->output(byte);
+    EXPECT_EQ(pty_.readAvailable(50ms), Bytes{byte}) << "byte " << int{byte};
+  }
+  Bytes all(256);
+  for (std::size_t i = 0; i < all.size(); ++i) {
+    all[i] = static_cast<std::uint8_t>(i);
+    port->output(all[i]);
+  }
+  port->drain();
+  EXPECT_EQ(pty_.readAvailable(), all);
+}
+
+TEST_F(SerialPortTest, CloseDeliversEverythingQueued) {
+  auto port = OpenPort(factory_, 3);
+  Bytes sent;
+  for (int i = 0; i < 200; ++i) {
+    sent.push_back(static_cast<std::uint8_t>(i * 37 + 11));
+    port->output(sent.back());
+  }
+  port->close();
+  EXPECT_FALSE(port->portOpen());
+  EXPECT_EQ(pty_.readAvailable(), sent);
+}
+
+TEST_F(SerialPortTest, DeviceIsInUseWhileAnotherPortHoldsIt) {
+  const std::string alias = dir_ / "ttyAlias";
+  Relink(pty_.slavePath(), alias);
+  TermiosSerialPortFactory factory{{{3, pty_.slavePath()}, {4, alias}}};
+
+  auto first = OpenPort(factory, 3);
+  // The same device under its own name and under another name.
+  const std::int16_t sameDevice[] = {3, 4};
+  for (const std::int16_t number : sameDevice) {
+    auto second = factory.createSerialPort();
+    second->setCommPort(number);
+    ExpectError([&] { second->open(); }, err::kPortInUse,
+                {"COM" + std::to_string(number), "port in use by another program"});
+    EXPECT_FALSE(second->portOpen());
+  }
+
+  first->close();
+  auto second = OpenPort(factory, 4);
+  second->output('b');
+  EXPECT_EQ(pty_.readAvailable(), Bytes{'b'});
+  // Destroying an open port releases the device too.
+  second.reset();
+  auto third = OpenPort(factory, 3);
+  EXPECT_TRUE(third->portOpen());
+}
+
+TEST_F(SerialPortTest, MissingDeviceFailsUntilItAppears) {
+  const std::string later = dir_ / "ttyLater";
+  TermiosSerialPortFactory factory{{{5, later}}};
+  auto port = factory.createSerialPort();
+  port->setCommPort(5);
+
+  ExpectError([&] { port->open(); }, err::kPortInvalid, {"COM5 (" + later + "): no such port"});
+  EXPECT_FALSE(port->portOpen());
+  ExpectError([&] { port->output('x'); }, err::kPortNotOpen,
+              {"Operation valid only when the port is open"});
+  EXPECT_NO_THROW(port->drain());
+  EXPECT_NO_THROW(port->close());
+
+  Relink(pty_.slavePath(), later);
+  port->open();
+  port->output('x');
+  EXPECT_EQ(pty_.readAvailable(), Bytes{'x'});
+}
+
+TEST_F(SerialPortTest, UnpluggedDeviceIsGoneUntilClosedAndReopened) {
+  const std::string adapter = dir_ / "ttyUSB0";
+  Relink(pty_.slavePath(), adapter);
+  TermiosSerialPortFactory factory{{{6, adapter}}};
+  auto port = OpenPort(factory, 6);
+  port->output('a');
+  EXPECT_EQ(pty_.readAvailable(), Bytes{'a'});
+
+  pty_.closeMaster();
+  const std::string gone = "COM6 (" + adapter + "): device gone";
+  ExpectError([&] { port->output('b'); }, err::kPortDeviceGone, {gone});
+  ExpectError([&] { port->drain(); }, err::kPortDeviceGone, {gone});
+  EXPECT_TRUE(port->portOpen());
+  EXPECT_NO_THROW(port->close());
+  EXPECT_FALSE(port->portOpen());
+
+  PtyPair replugged;
+  Relink(replugged.slavePath(), adapter);
+  port->open();
+  port->output('c');
+  EXPECT_EQ(replugged.readAvailable(), Bytes{'c'});
+}
+
+TEST_F(SerialPortTest, PortNumbersOutside1To255AreInvalid) {
+  const std::int16_t invalid[] = {0, -1, -32768, 256, 32767};
+  for (const std::int16_t number : invalid) {
+    auto port = factory_.createSerialPort();
+    port->setCommPort(number);
+    ExpectError([&] { port->open(); }, err::kPortInvalid,
+                {"COM" + std::to_string(number) + ": invalid port number"});
+    EXPECT_FALSE(port->portOpen());
+  }
+  TermiosSerialPortFactory highest{{{255, pty_.slavePath()}}};
+  EXPECT_TRUE(OpenPort(highest, 255)->portOpen());
+}
+
+TEST_F(SerialPortTest, PortNumberIsFixedWhileOpen) {
+  TermiosSerialPort port{{{3, pty_.slavePath()}}};
+  port.setCommPort(3);
+  port.open();
+  ExpectError([&] { port.setCommPort(4); }, kErrPortOpened,
+              {"Operation not valid while the port is opened"});
+  EXPECT_EQ(port.commPort(), 3);
+  ExpectError([&] { port.open(); }, err::kPortAlreadyOpen, {"COM3", "already open"});
+  port.output('k');
+  EXPECT_EQ(pty_.readAvailable(), Bytes{'k'});
+  port.close();
+  port.setCommPort(4);
+  EXPECT_EQ(port.commPort(), 4);
+}
+
+TEST_F(SerialPortTest, EnvironmentNamesTheDeviceUnlessTheFactoryDoes) {
+  const ScopedEnv com7("MARQEL_COM7", pty_.slavePath());
+  const ScopedEnv com8("MARQEL_COM8", dir_ / "missing");
+  TermiosSerialPortFactory factory{{{8, pty_.slavePath()}}};
+  const std::int16_t numbers[] = {7, 8};
+  for (const std::int16_t number : numbers) {
+    auto port = OpenPort(factory, number);
+    port->output(static_cast<std::uint8_t>(number));
+    port->close();
+    EXPECT_EQ(pty_.readAvailable(), Bytes{static_cast<std::uint8_t>(number)});
+  }
+}
+
+TEST(SerialDevicePathTest, FactoryOverrideThenEnvironmentThenTtyS) {
+  struct Case {
+    SerialDeviceOverrides overrides;
+    std::optional<std::string> environment;  // MARQEL_COM2
+    int port;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {{}, std::nullopt, 1, "/dev/ttyS0"},
+      {{}, std::nullopt, 12, "/dev/ttyS11"},
+      {{}, "/dev/ttyUSB0", 2, "/dev/ttyUSB0"},
+      {{}, "", 2, "/dev/ttyS1"},
+      {{{2, "/dev/ttyACM1"}}, "/dev/ttyUSB0", 2, "/dev/ttyACM1"},
+      {{{3, "/dev/ttyACM1"}}, "/dev/ttyUSB0", 2, "/dev/ttyUSB0"},
+  };
+  for (const Case& c : cases) {
+    const ScopedEnv env("MARQEL_COM2", c.environment);
+    EXPECT_EQ(TermiosSerialPortFactory(c.overrides).devicePath(c.port), c.expected)
+        << "COM" << c.port << " with MARQEL_COM2=" << c.environment.value_or("(unset)");
+  }
+}
+
+TEST_F(SerialPortTest, DevicesThatAreNoSerialPortsAreRefused) {
+  const std::string file = dir_ / "plain";
+  std::ofstream(file) << "not a tty";
+  for (const std::string& path : {file, dir_ / ""}) {
+    TermiosSerialPortFactory factory{{{9, path}}};
+    auto port = factory.createSerialPort();
+    port->setCommPort(9);
+    ExpectError([&] { port->open(); }, err::kPortSetupFailed, {path, "not a serial port"});
+    EXPECT_FALSE(port->portOpen());
+  }
+}
+
+TEST_F(SerialPortTest, PermissionDeniedNamesTheDevicesGroup) {
+  if (::geteuid() == 0) {
+    GTEST_SKIP() << "root opens any device";
+  }
+  ASSERT_EQ(::chmod(pty_.slavePath().c_str(), 0), 0);
+  auto port = factory_.createSerialPort();
+  port->setCommPort(3);
+  ExpectError([&] { port->open(); }, err::kPermissionDenied,
+              {"COM3 (" + pty_.slavePath() + "): permission denied (add your user to the "});
+}
+
+}  // namespace
+}  // namespace marqel::platform::linux_
