@@ -23,6 +23,9 @@
 namespace marqel::platform::linux_ {
 namespace {
 
+// 10 bits a byte (8N1) at 9600 baud.
+constexpr auto kByteTimeOnTheLine = std::chrono::nanoseconds(10'000'000'000LL / 9600);
+
 // How long close() waits for a queue that does not shrink at all (hardware that stopped taking
 // bytes) before it throws the rest away. A queue that drains, however long, is waited for.
 constexpr std::chrono::milliseconds kCloseStallLimit{2000};
@@ -236,6 +239,8 @@ void TermiosSerialPort::output(std::uint8_t byte) {
   for (;;) {
     const ssize_t written = ::write(fd_.get(), &byte, 1);
     if (written == 1) {
+      const auto now = std::chrono::steady_clock::now();
+      lineIdleAt_ = std::max(now, lineIdleAt_) + kByteTimeOnTheLine;
       return;
     }
     const int error = written < 0 ? errno : EAGAIN;
@@ -267,6 +272,7 @@ void TermiosSerialPort::drain() {
       raiseGone(errno);
     }
   }
+  std::this_thread::sleep_until(lineIdleAt_);
 }
 
 TermiosSerialPortFactory::TermiosSerialPortFactory(SerialDeviceOverrides overrides)

@@ -9,6 +9,7 @@
 // another one that locks its ports, fails with "port in use". When the device vanishes while open
 // (a USB adapter pulled out), output raises "device gone" and the port stays open: the caller's
 // close then releases the dead descriptor, and its next open tries the device again.
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -53,6 +54,10 @@ class TermiosSerialPort final : public SerialPort {
   std::int16_t port_ = 1;
   std::string path_;  // the device of the current (or last) open
   UniqueFd fd_;
+  // When the bytes written so far would have left a 9600-baud line. A pseudo-terminal has no
+  // baud rate and its drain returns at once; waiting for this as well makes a drain mean the same
+  // on a pseudo-terminal as on a real port (where tcdrain has already waited that long).
+  std::chrono::steady_clock::time_point lineIdleAt_{};
 };
 
 class TermiosSerialPortFactory final : public SerialPortFactory {
