@@ -1,7 +1,163 @@
 #include "display/refresh_cycle.h"
 
-namespace marqel {
+#include <cstdint>
+#include <string>
+#include <utility>
 
-void RefreshTick(Component&) {}  // PLACEHOLDER: replaced by the refresh cycle
+#include "common/runtime_error.h"
+#include "common/shared_types.h"
+#include "display/number_conversion.h"
+#include "display/player_queries.h"
+#include "display/title_parsing.h"
+#include "lcd/lcd_protocol.h"
+#include "plugin/component.h"
+
+namespace marqel {
+namespace {
+
+constexpr std::uint8_t kController1 = 1;
+constexpr std::uint8_t kController2 = 2;
+constexpr std::uint8_t kFilledCell = 0xFF;
+constexpr std::uint8_t kEmptyCell = 0x20;
+constexpr double kMillisecondsPerSecond = 1000.0;
+
+// What one tick learns; everything starts at 0 or empty, which is also what a skipped query
+// leaves.
+struct TickValues {
+  ArtistAndTitle text;
+  std::int32_t state = 0;
+  std::int32_t lengthSeconds = 0;
+  std::int32_t positionSeconds = 0;
+  std::uint8_t bar = 0;
+};
+
+bool ShowsTrack(std::int32_t state) {
+  return state == PlaybackState::kPlaying || state == PlaybackState::kPaused;
+}
+
+// A failing look at the port's state counts as "closed": the open is tried anyway.
+void OpenPortIfClosed(Component& component) {
+  if (ResumeNextCondition([&] { return !component.MSComm1().portOpen(); })) {
+    ResumeNext([&] { component.MSComm1().open(); });
+  }
+}
+
+// A failing look at the port's state counts as "open": the close is tried anyway.
+void ClosePortIfOpen(Component& component) {
+  if (ResumeNextCondition([&] { return component.MSComm1().portOpen(); })) {
+    ResumeNext([&] { component.MSComm1().close(); });
+  }
+}
+
+void WriteLine(Component& component, std::uint8_t controller, std::uint8_t lineCommand,
+               std::u16string_view text) {
+  ResumeNext([&] { SendLcdCommand(component, controller, lineCommand); });
+  ResumeNext([&] { SendLcdText(component, text, controller); });
+}
+
+void EnterPlayingOrPaused(Component& component, std::int32_t state) {
+  DisplayMemory& memory = component.displayMemory;
+  if (!ShowsTrack(memory.lastState)) {
+    // Coming from stopped: whatever the text, it is drawn again on this tick.
+    memory.lastArtist.clear();
+    memory.lastTitle.clear();
+  }
+  OpenPortIfClosed(component);
+  if (state == PlaybackState::kPaused) {
+    WriteLine(component, kController2, kSecondLineOfController, kPauseBanner);
+    memory.lastBar = kNoBar;
+  }
+}
+
+void EnterStopped(Component& component) {
+  ResumeNext([&] { SendLcdCommand(component, kController1, kClearDisplay); });
+  ResumeNext([&] { SendLcdCommand(component, kController2, kClearDisplay); });
+  // Cleared first, then released: the clears must still reach the display.
+  ClosePortIfOpen(component);
+  component.displayMemory.lastBar = kNoBar;
+}
+
+void FollowStateChange(Component& component, std::int32_t state) {
+  DisplayMemory& memory = component.displayMemory;
+  if (state == static_cast<std::int32_t>(memory.lastState)) {
+    return;
+  }
+  if (ShowsTrack(state)) {
+    EnterPlayingOrPaused(component, state);
+  } else {
+    EnterStopped(component);
+  }
+  // A state that is no byte is not remembered, so it counts as a change again next tick.
+  ResumeNext([&] { memory.lastState = ToByte(state); });
+}
+
+void RedrawTextIfChanged(Component& component, TickValues& tick) {
+  DisplayMemory& memory = component.displayMemory;
+  const bool changed = tick.text.artist != memory.lastArtist || tick.text.title != memory.lastTitle;
+  if (!changed || !ShowsTrack(tick.state)) {
+    return;
+  }
+  OpenPortIfClosed(component);
+  const TitleLines lines = WrapTitle(tick.text.title);
+  const auto& textCase = component.platform().textCase;
+  WriteLine(component, kController1, kFirstLineOfController, textCase.upperCase(tick.text.artist));
+  WriteLine(component, kController1, kSecondLineOfController, textCase.upperCase(lines.firstLine));
+  WriteLine(component, kController2, kFirstLineOfController, textCase.upperCase(lines.secondLine));
+  // Remembered as the player gave them, so a change of case alone still counts as a change.
+  memory.lastArtist = std::move(tick.text.artist);
+  memory.lastTitle = std::move(tick.text.title);
+}
+
+void DrawBar(Component& component, std::uint8_t bar) {
+  ResumeNext([&] { SendLcdCommand(component, kController2, kSecondLineOfController); });
+  // Cell by cell as data bytes: the filled cell is no character of the code page.
+  for (int cell = 1; cell <= BAR_CELLS; ++cell) {
+    const std::uint8_t code = cell <= bar ? kFilledCell : kEmptyCell;
+    ResumeNext([&] { SendLcdByte(component, code, false, kController2); });
+  }
+}
+
+void UpdateProgressBar(Component& component, TickValues& tick) {
+  if (tick.state != PlaybackState::kPlaying) {
+    return;
+  }
+  ResumeNext([&] { tick.lengthSeconds = QueryTrackLengthSeconds(component); });
+  if (tick.lengthSeconds <= 0) {
+    return;
+  }
+  ResumeNext([&] {
+    tick.positionSeconds =
+        RoundToInt32(static_cast<double>(QueryTrackPositionMs(component)) / kMillisecondsPerSecond);
+  });
+  // A position of -1 s (judged after rounding) leaves line 4 as it is.
+  if (tick.positionSeconds == -1) {
+    return;
+  }
+  ResumeNext([&] {
+    tick.bar =
+        RoundToByte(static_cast<double>(BAR_CELLS) / static_cast<double>(tick.lengthSeconds) *
+                    static_cast<double>(tick.positionSeconds));
+  });
+  DisplayMemory& memory = component.displayMemory;
+  if (tick.bar == memory.lastBar) {
+    return;
+  }
+  OpenPortIfClosed(component);
+  DrawBar(component, tick.bar);
+  memory.lastBar = tick.bar;
+}
+
+}  // namespace
+
+void RefreshTick(Component& component) {
+  TickValues tick;
+  // Neither raises: a failing query inside them leaves an empty text.
+  tick.text = SplitTitle(ReadPlayerTitle(component));
+  ResumeNext([&] { tick.state = QueryPlaybackState(component); });
+  // Output order within a tick: the change of state, then the text, then the bar.
+  FollowStateChange(component, tick.state);
+  RedrawTextIfChanged(component, tick);
+  UpdateProgressBar(component, tick);
+}
 
 }  // namespace marqel

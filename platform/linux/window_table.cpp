@@ -26,7 +26,9 @@ std::int32_t WindowTable::GetWindowTextLengthA(WindowHandle window) {
   }
   const auto length = static_cast<std::int32_t>(std::min<std::size_t>(state->text.size(), INT32_MAX));
   if (state->onTextLengthQueried) {
-    state->onTextLengthQueried(*state);
+    // Run a copy: the hook may replace or clear itself, which would destroy it mid-call.
+    const auto hook = state->onTextLengthQueried;
+    hook(*state);
   }
   return length;
 }

@@ -1,0 +1,213 @@
+// What one refresh tick costs: a tick in which nothing changed (the case twice a second, all day)
+// and a tick that redraws the text, on the Linux code page, upper-casing and window table, with a
+// port that only counts bytes. Heap allocations are counted by replacing the global allocator.
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <new>
+#include <string>
+
+#include "display/refresh_cycle.h"
+#include "display/title_parsing.h"
+#include "platform/linux/cp1252_code_page.h"
+#include "platform/linux/locale_text_case.h"
+#include "platform/linux/window_table.h"
+#include "platform/platform.h"
+#include "plugin/component.h"
+#include "plugin/host_link.h"
+
+namespace {
+
+std::uint64_t g_allocations = 0;
+
+}  // namespace
+
+// Out of line, so the compiler never pairs an inlined free() with a new-expression and warns.
+[[gnu::noinline]] void* operator new(std::size_t size) {
+  ++g_allocations;
+  if (void* p = std::malloc(size == 0 ? 1 : size)) {
+    return p;
+  }
+  throw std::bad_alloc();
+}
+[[gnu::noinline]] void* operator new[](std::size_t size) {
+  return ::operator new(size);
+}
+[[gnu::noinline]] void operator delete(void* p) noexcept {
+  std::free(p);
+}
+[[gnu::noinline]] void operator delete[](void* p) noexcept {
+  std::free(p);
+}
+[[gnu::noinline]] void operator delete(void* p, std::size_t) noexcept {
+  std::free(p);
+}
+[[gnu::noinline]] void operator delete[](void* p, std::size_t) noexcept {
+  std::free(p);
+}
+
+namespace marqel::bench {
+namespace {
+
+class CountingPort final : public platform::SerialPort {
+ public:
+  explicit CountingPort(std::uint64_t& bytes) : bytes_(bytes) {}
+  void setCommPort(std::int16_t) override {}
+  bool portOpen() const override { return open_; }
+  void open() override { open_ = true; }
+  void close() override { open_ = false; }
+  void output(std::uint8_t) override { ++bytes_; }
+  void drain() override {}
+
+ private:
+  std::uint64_t& bytes_;
+  bool open_ = false;
+};
+
+class CountingPorts final : public platform::SerialPortFactory {
+ public:
+  std::unique_ptr<platform::SerialPort> createSerialPort() override {
+    return std::make_unique<CountingPort>(bytes);
+  }
+  std::uint64_t bytes = 0;
+};
+
+class NoDelay final : public platform::Delay {
+ public:
+  void DELAY(std::int32_t) override {}
+};
+
+class NoMessageBoxes final : public platform::MessageBoxes {
+ public:
+  void show(std::u16string_view, platform::MessageIcon) override {}
+};
+
+class IdleTimer final : public platform::Timer {
+ public:
+  void setInterval(std::int32_t) override {}
+  void setEnabled(bool) override {}
+  bool enabled() const override { return false; }
+};
+
+class IdleTimers final : public platform::TimerFactory {
+ public:
+  std::unique_ptr<platform::Timer> createTimer(std::function<void()>) override {
+    return std::make_unique<IdleTimer>();
+  }
+};
+
+class FixedModule final : public platform::ModuleInfo {
+ public:
+  std::u16string moduleDirectory() const override { return u"/tmp"; }
+  char16_t pathSeparator() const override { return u'/'; }
+};
+
+class NoFiles final : public platform::SettingsFiles {
+ public:
+  bool isOrdinaryFile(const std::u16string&) const override { return false; }
+  std::string readAll(const std::u16string&) const override { return {}; }
+  void replaceContent(const std::u16string&, std::string_view) override {}
+};
+
+class NoDialogs final : public platform::DialogViews {
+ public:
+  void showModal(settings::Form2&) override {}
+  void closeDialog() override {}
+};
+
+class PlayerHost final : public HostLink {
+ public:
+  std::int32_t SetDescription(std::u16string_view) override { return 0; }
+  std::int32_t GetPlayerWindow(std::int32_t* out) override {
+    *out = window;
+    return 0;
+  }
+  platform::WindowHandle window = 0;
+};
+
+// A loaded component whose player is playing `text`, drawn once.
+struct Rig {
+  explicit Rig(const std::string& text) {
+    window = windows.create({text, 1, 240, 100'000, {}});
+    host->window = window;
+    component.hostLink = host;
+    component.loadForm1();
+    RefreshTick(component);
+  }
+  CountingPorts ports;
+  NoDelay delay;
+  platform::linux_::Cp1252CodePage codePage;
+  platform::linux_::LocaleTextCase textCase;
+  NoMessageBoxes boxes;
+  IdleTimers timers;
+  platform::WindowTable windows;
+  FixedModule module;
+  NoFiles files;
+  NoDialogs dialogs;
+  std::shared_ptr<PlayerHost> host = std::make_shared<PlayerHost>();
+  Component component{platform::Platform{ports, delay, codePage, textCase, boxes, timers, windows,
+                                         module, files, dialogs}};
+  platform::WindowHandle window = 0;
+};
+
+constexpr const char* kTrack = "12. Some Artist - Some Title That Runs Over Two Lines - Winamp";
+constexpr const char* kOtherTrack =
+    "13. Other Artist - Another Title Running Over Two Lines - Winamp";
+
+void Report(benchmark::State& state, std::uint64_t allocations, std::uint64_t bytes) {
+  state.counters["allocs_per_tick"] =
+      benchmark::Counter(static_cast<double>(allocations), benchmark::Counter::kAvgIterations);
+  state.counters["bytes_per_tick"] =
+      benchmark::Counter(static_cast<double>(bytes), benchmark::Counter::kAvgIterations);
+}
+
+void BM_IdleTick(benchmark::State& state) {
+  Rig rig(kTrack);
+  const std::uint64_t bytesBefore = rig.ports.bytes;
+  const std::uint64_t allocationsBefore = g_allocations;
+  for (auto _ : state) {
+    RefreshTick(rig.component);
+  }
+  Report(state, g_allocations - allocationsBefore, rig.ports.bytes - bytesBefore);
+}
+BENCHMARK(BM_IdleTick);
+
+// The longest text ever read, unchanged: the bound on an idle tick's work.
+void BM_IdleTickLongestText(benchmark::State& state) {
+  const std::string text = "1. A - " +
+                           std::string(static_cast<std::size_t>(marqel::kMaxWindowTextRead), 'x') +
+                           " - Winamp";
+  Rig rig(text);
+  const std::uint64_t bytesBefore = rig.ports.bytes;
+  const std::uint64_t allocationsBefore = g_allocations;
+  for (auto _ : state) {
+    RefreshTick(rig.component);
+  }
+  Report(state, g_allocations - allocationsBefore, rig.ports.bytes - bytesBefore);
+}
+BENCHMARK(BM_IdleTickLongestText);
+
+// Every tick sees another track: three lines go out (the bar stays as it is). The host hands out
+// one of two player windows in turn, so switching costs nothing the tick does not.
+void BM_TextRedrawTick(benchmark::State& state) {
+  Rig rig(kTrack);
+  const platform::WindowHandle windows[] = {rig.windows.create({kOtherTrack, 1, 240, 100'000, {}}),
+                                            rig.window};
+  std::size_t next = 0;
+  const std::uint64_t bytesBefore = rig.ports.bytes;
+  const std::uint64_t allocationsBefore = g_allocations;
+  for (auto _ : state) {
+    rig.host->window = windows[next];
+    next ^= 1u;
+    RefreshTick(rig.component);
+  }
+  Report(state, g_allocations - allocationsBefore, rig.ports.bytes - bytesBefore);
+}
+BENCHMARK(BM_TextRedrawTick);
+
+}  // namespace
+}  // namespace marqel::bench
+
+BENCHMARK_MAIN();
