@@ -16,19 +16,21 @@ Component::~Component() {
   }
 }
 
-platform::SerialPort& Component::MSComm1() {
+Form1& Component::loadedForm1() {
   if (!form1_) {
     loadForm1();
   }
-  return *form1_->MSComm1;
+  // The start-up's failure box keeps the message loop running; a Quit delivered meanwhile
+  // unloads the window again before its load step has returned.
+  if (!form1_) {
+    throw RuntimeError(err::kObjectNotSet, "The link window was closed while it was starting");
+  }
+  return *form1_;
 }
 
-platform::Timer& Component::Timer1() {
-  if (!form1_) {
-    loadForm1();
-  }
-  return *form1_->Timer1;
-}
+platform::SerialPort& Component::MSComm1() { return *loadedForm1().MSComm1; }
+
+platform::Timer& Component::Timer1() { return *loadedForm1().Timer1; }
 
 void Component::loadForm1() {
   if (form1_) {
@@ -49,16 +51,18 @@ void Component::unloadForm1() {
 
 settings::Form2& Component::form2() {
   if (!form2_) {
-    form2_ = std::make_unique<settings::Form2>(*this);
+    form2_ = std::make_shared<settings::Form2>(*this);
     form2_->load();
   }
   return *form2_;
 }
 
 void Component::unloadForm2() {
-  if (form2_) {
-    form2_->detachView();
-    form2_.reset();
+  // Taken out first: detaching closes the view, which must find the dialog already unloaded.
+  // A view still inside its modal loop holds its own reference, so the dialog is destroyed only
+  // once that loop has unwound.
+  if (auto form = std::move(form2_)) {
+    form->detachView();
   }
 }
 

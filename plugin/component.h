@@ -55,9 +55,12 @@ class Component {
   void waitOnLine(std::int32_t ms);
 
  private:
+  Form1& loadedForm1();
+
   const platform::Platform platform_;
   std::unique_ptr<Form1> form1_;
-  std::unique_ptr<settings::Form2> form2_;
+  // Shared: a view showing the dialog modally keeps it alive until its loop has unwound.
+  std::shared_ptr<settings::Form2> form2_;
 };
 
 }  // namespace marqel

@@ -20,9 +20,8 @@ void CheckStatus(std::int32_t status, const char* operation) {
   if (status < 0) {
     char hex[16];
     std::snprintf(hex, sizeof hex, "%08X", static_cast<unsigned>(status));
-    throw RuntimeError(err::kAutomationError,
-                       std::string("Automation error: the host's ") + operation +
-                           " failed (status 0x" + hex + ")");
+    throw RuntimeError(err::kAutomationError, std::string("Automation error: the host's ") +
+                                                  operation + " failed (status 0x" + hex + ")");
   }
 }
 

@@ -14,7 +14,9 @@ namespace {
 
 constexpr std::int32_t kTickIntervalMs = 500;
 
-std::u16string DecimalText(unsigned value) { return Utf8ToUtf16(std::to_string(value)); }
+std::u16string DecimalText(unsigned value) {
+  return Utf8ToUtf16(std::to_string(value));
+}
 
 }  // namespace
 
@@ -40,11 +42,15 @@ void RunLinkStartup(Component& component) {
                                            platform::MessageIcon::None);
     // The port must not stay held after a failed start; a failure to close it changes nothing
     // for the user, who has already been told.
-    ResumeNext([&] {
-      if (component.MSComm1().portOpen()) {
-        component.MSComm1().close();
-      }
-    });
+    // A window unloaded while the box was open (Quit) has released its port already; touching
+    // the port now would start the link all over again.
+    if (component.form1Loaded()) {
+      ResumeNext([&] {
+        if (component.MSComm1().portOpen()) {
+          component.MSComm1().close();
+        }
+      });
+    }
   }
 }
 

@@ -1,0 +1,90 @@
+#include "host/com_client.h"
+
+#include <dlfcn.h>
+
+#include <cstdio>
+
+#include "platform/linux/system/registry.h"
+#include "plugin/com/identifiers.h"
+
+namespace marqel::host {
+namespace {
+
+template <class Fn>
+Fn EntryPoint(void* handle, const char* name, const std::filesystem::path& file) {
+  void* symbol = ::dlsym(handle, name);
+  if (symbol == nullptr) {
+    throw HostError(file.string() + ": not an in-process server: no entry point " + name);
+  }
+  return reinterpret_cast<Fn>(symbol);
+}
+
+}  // namespace
+
+std::string StatusText(com::HRESULT status) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(status));
+  return text;
+}
+
+InprocServer::InprocServer(const std::filesystem::path& file) : file_(file) {
+  handle_ = ::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (handle_ == nullptr) {
+    const char* reason = ::dlerror();
+    throw HostError("cannot load " + file.string() + ": " + (reason ? reason : "unknown reason"));
+  }
+  try {
+    getClassObject_ = EntryPoint<com::DllGetClassObjectFn>(handle_, "DllGetClassObject", file);
+    canUnloadNow_ = EntryPoint<com::DllCanUnloadNowFn>(handle_, "DllCanUnloadNow", file);
+    registerServer_ = EntryPoint<com::DllRegisterServerFn>(handle_, "DllRegisterServer", file);
+    unregisterServer_ =
+        EntryPoint<com::DllUnregisterServerFn>(handle_, "DllUnregisterServer", file);
+  } catch (...) {
+    ::dlclose(handle_);
+    throw;
+  }
+}
+
+InprocServer::~InprocServer() {
+  unloadIfUnused();
+}
+
+com::HRESULT InprocServer::getClassObject(const com::CLSID& clsid, const com::IID& iid,
+                                          void** out) const {
+  return getClassObject_(clsid, iid, out);
+}
+
+com::HRESULT InprocServer::canUnloadNow() const {
+  return canUnloadNow_();
+}
+com::HRESULT InprocServer::registerServer() const {
+  return registerServer_();
+}
+com::HRESULT InprocServer::unregisterServer() const {
+  return unregisterServer_();
+}
+
+bool InprocServer::unloadIfUnused() {
+  if (handle_ == nullptr) return true;
+  if (canUnloadNow_() != com::S_OK) return false;
+  ::dlclose(handle_);
+  handle_ = nullptr;
+  return true;
+}
+
+std::filesystem::path RegisteredModule(const com::CLSID& clsid) {
+  const std::string id = com::GuidText(clsid);
+  try {
+    const system::Registry registry(system::Registry::defaultPath());
+    const auto entry = registry.findClass(id);
+    if (!entry || entry->modulePath.empty()) {
+      throw HostError("class " + id + " is not registered in " + registry.file().string() +
+                      " (run `marqel-host register --plugin PATH`, or give --plugin PATH)");
+    }
+    return entry->modulePath;
+  } catch (const system::RegistryError& error) {
+    throw HostError(error.what());
+  }
+}
+
+}  // namespace marqel::host

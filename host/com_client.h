@@ -1,0 +1,85 @@
+#pragma once
+// The host's side of the binary interface: loading an in-process server module, holding
+// interface pointers, and finding a class's module through the registry.
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <utility>
+
+#include "plugin/com/com_abi.h"
+
+namespace marqel::host {
+
+class HostError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// "0x800A0035".
+std::string StatusText(com::HRESULT status);
+
+// One reference to an interface; released when the holder goes.
+template <class Interface>
+class ComPtr {
+ public:
+  ComPtr() = default;
+  ~ComPtr() { reset(); }
+  ComPtr(const ComPtr&) = delete;
+  ComPtr& operator=(const ComPtr&) = delete;
+  ComPtr(ComPtr&& other) noexcept : p_(std::exchange(other.p_, nullptr)) {}
+  ComPtr& operator=(ComPtr&& other) noexcept {
+    if (this != &other) {
+      reset();
+      p_ = std::exchange(other.p_, nullptr);
+    }
+    return *this;
+  }
+
+  Interface* get() const { return p_; }
+  Interface* operator->() const { return p_; }
+  explicit operator bool() const { return p_ != nullptr; }
+  // For an out argument: releases what is held first.
+  void** put() {
+    reset();
+    return reinterpret_cast<void**>(&p_);
+  }
+  void reset() {
+    if (p_ != nullptr) std::exchange(p_, nullptr)->Release();
+  }
+
+ private:
+  Interface* p_ = nullptr;
+};
+
+// A loaded module and its four entry points. Unloads on destruction only when the module says it
+// can be unloaded (nothing of it is still in use).
+class InprocServer {
+ public:
+  // Raises HostError naming the file and the loader's reason, or the missing entry point.
+  explicit InprocServer(const std::filesystem::path& file);
+  ~InprocServer();
+  InprocServer(const InprocServer&) = delete;
+  InprocServer& operator=(const InprocServer&) = delete;
+
+  const std::filesystem::path& file() const { return file_; }
+  com::HRESULT getClassObject(const com::CLSID& clsid, const com::IID& iid, void** out) const;
+  com::HRESULT canUnloadNow() const;
+  com::HRESULT registerServer() const;
+  com::HRESULT unregisterServer() const;
+  // Unloads now if the module agrees; true when it is unloaded.
+  bool unloadIfUnused();
+
+ private:
+  std::filesystem::path file_;
+  void* handle_ = nullptr;
+  com::DllGetClassObjectFn getClassObject_ = nullptr;
+  com::DllCanUnloadNowFn canUnloadNow_ = nullptr;
+  com::DllRegisterServerFn registerServer_ = nullptr;
+  com::DllUnregisterServerFn unregisterServer_ = nullptr;
+};
+
+// The module registered for `clsid` in the user's class registry. Raises HostError when the
+// class is not registered (or the registry cannot be read).
+std::filesystem::path RegisteredModule(const com::CLSID& clsid);
+
+}  // namespace marqel::host

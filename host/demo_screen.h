@@ -1,0 +1,62 @@
+#pragma once
+// The demo's terminal screen: the player's state on the left, the LCD's glass on the right,
+// the plug-in's description, its last message and the keys below. Drawn on the terminal's
+// alternate screen, which is given back (with the cursor) when this goes.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "vlcd/display.h"
+
+namespace marqel::host {
+
+struct PlayerPanel {
+  std::string mode;   // "playing", "paused", "stopped"
+  std::string track;  // "2/5"
+  std::string artist;
+  std::string title;
+  std::int32_t positionMs = 0;
+  std::int32_t lengthSeconds = 0;
+};
+
+class DemoScreen {
+ public:
+  // `out` is the terminal's file descriptor.
+  explicit DemoScreen(int out);
+  ~DemoScreen();
+  DemoScreen(const DemoScreen&) = delete;
+  DemoScreen& operator=(const DemoScreen&) = delete;
+
+  void setPlayer(const PlayerPanel& panel) { player_ = panel; }
+  void setDescription(std::string text) { description_ = std::move(text); }
+  void setPortLabel(std::string text) { portLabel_ = std::move(text); }
+  void setKeys(std::string text) { keys_ = std::move(text); }
+  // A message box of the plug-in: shown as a line until the next one.
+  void setMessage(std::string text) { message_ = std::move(text); }
+
+  void draw(const vlcd::Display& display);
+  // Gives the terminal back for a while (a text form), and takes it again.
+  void suspend();
+  void resume();
+  bool suspended() const { return suspended_; }
+
+  // The lines of the last draw, without escape codes (for a look at the screen in tests).
+  const std::vector<std::string>& lastLines() const { return lastLines_; }
+
+ private:
+  void write(const std::string& text);
+  void enter();
+  void leave();
+
+  int out_;
+  bool unicode_;
+  bool suspended_ = false;
+  PlayerPanel player_;
+  std::string description_;
+  std::string portLabel_;
+  std::string keys_;
+  std::string message_;
+  std::vector<std::string> lastLines_;
+};
+
+}  // namespace marqel::host

@@ -1,0 +1,24 @@
+#pragma once
+// How the host's session shows message boxes: windows when a display is present, otherwise
+// lines on standard error, dismissed at once.
+#include <memory>
+
+#include "platform/linux/event_loop.h"
+#include "platform/message_box.h"
+
+namespace marqel::host {
+
+class HostMessageBoxes {
+ public:
+  HostMessageBoxes(platform::EventLoop& loop, bool displayPresent);
+  ~HostMessageBoxes();
+  HostMessageBoxes(const HostMessageBoxes&) = delete;
+  HostMessageBoxes& operator=(const HostMessageBoxes&) = delete;
+
+  platform::MessageBoxes& boxes() { return *boxes_; }
+
+ private:
+  std::unique_ptr<platform::MessageBoxes> boxes_;
+};
+
+}  // namespace marqel::host

@@ -1,0 +1,106 @@
+// marqel-host: a host for the Marqel plug-in on Linux, with player stand-ins and a demo.
+#include <CLI/CLI.hpp>
+#include <filesystem>
+#include <iostream>
+#include <map>
+#include <string>
+
+#include "host/com_client.h"
+#include "host/demo_command.h"
+#include "host/run_command.h"
+
+namespace {
+
+using namespace marqel::host;
+
+// register / unregister: the module's own entry points do the work.
+int SelfRegister(const std::filesystem::path& module, bool remove) {
+  try {
+    InprocServer server(std::filesystem::absolute(module));
+    const auto status = remove ? server.unregisterServer() : server.registerServer();
+    if (marqel::com::Failed(status)) {
+      std::cerr << "marqel-host: " << (remove ? "DllUnregisterServer" : "DllRegisterServer")
+                << " failed with status " << StatusText(status) << '\n';
+      return 1;
+    }
+    std::cout << "marqel-host: " << (remove ? "unregistered " : "registered ")
+              << std::filesystem::absolute(module).string() << '\n';
+    return 0;
+  } catch (const HostError& error) {
+    std::cerr << "marqel-host: " << error.what() << '\n';
+    return 1;
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{
+      "marqel-host: runs the Marqel plug-in as its host would, with a simulated or scripted "
+      "player; the plug-in's serial ports can be mapped to any device (a pseudo-terminal read by "
+      "marqel-lcd, for one)."};
+  app.require_subcommand(1);
+
+  RunOptions run;
+  std::vector<std::string> comSpecs;
+  std::string plugin;
+  auto* runCommand = app.add_subcommand("run", "Load the plug-in and let a player drive it");
+  runCommand->add_option("--plugin", plugin,
+                         "The plug-in module to load (default: the one registered for its class)");
+  runCommand
+      ->add_option("--player", run.player,
+                   "sim (a built-in playlist, keys in the terminal) or script:FILE")
+      ->capture_default_str();
+  runCommand->add_flag("--fast", run.fast,
+                       "Virtual time for scripts: no waiting between ticks, same bytes");
+  runCommand->add_option("--com", comSpecs, "Map COM port N to a device, e.g. --com 1=/dev/pts/3")
+      ->type_name("N=DEVICE");
+  runCommand->add_flag("--quit-twice", run.quitTwice, "Call the plug-in's Quit twice on exit");
+  double runSeconds = 0;
+  auto* runFor = runCommand->add_option("--seconds", runSeconds, "Quit after this many seconds")
+                     ->check(CLI::PositiveNumber);
+
+  DemoOptions demo;
+  std::string demoPlugin;
+  std::string demoScript;
+  double demoSeconds = 0;
+  auto* demoCommand = app.add_subcommand(
+      "demo", "The simulated player, the plug-in and a virtual LCD, live in this terminal");
+  demoCommand->add_option("--plugin", demoPlugin,
+                          "The plug-in module (default: the one built beside this program)");
+  auto* demoFor = demoCommand->add_option("--seconds", demoSeconds, "Quit after this many seconds")
+                      ->check(CLI::PositiveNumber);
+  demoCommand->add_option("--script", demoScript, "A player script instead of the simulated player")
+      ->check(CLI::ExistingFile);
+
+  std::string registerPlugin;
+  auto* registerCommand =
+      app.add_subcommand("register", "Register the plug-in's class (calls its DllRegisterServer)");
+  registerCommand->add_option("--plugin", registerPlugin, "The plug-in module")->required();
+  std::string unregisterPlugin;
+  auto* unregisterCommand = app.add_subcommand(
+      "unregister", "Remove the plug-in's class (calls its DllUnregisterServer)");
+  unregisterCommand->add_option("--plugin", unregisterPlugin, "The plug-in module")->required();
+
+  CLI11_PARSE(app, argc, argv);
+
+  if (*runCommand) {
+    try {
+      for (const auto& spec : comSpecs) AddComPort(run.comPorts, spec);
+    } catch (const std::invalid_argument& error) {
+      std::cerr << "marqel-host: " << error.what() << '\n';
+      return 2;
+    }
+    if (!plugin.empty()) run.plugin = plugin;
+    if (*runFor) run.seconds = runSeconds;
+    return RunHost(run);
+  }
+  if (*demoCommand) {
+    if (!demoPlugin.empty()) demo.plugin = demoPlugin;
+    if (!demoScript.empty()) demo.script = demoScript;
+    if (*demoFor) demo.seconds = demoSeconds;
+    return RunDemo(demo);
+  }
+  if (*registerCommand) return SelfRegister(registerPlugin, false);
+  return SelfRegister(unregisterPlugin, true);
+}

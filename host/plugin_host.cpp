@@ -1,0 +1,77 @@
+#include "host/plugin_host.h"
+
+#include "common/utf.h"
+#include "plugin/com/identifiers.h"
+
+namespace marqel::host {
+
+PluginHost::PluginHost(std::ostream& log, bool quitTwice) : log_(log), quitTwice_(quitTwice) {}
+
+PluginHost::~PluginHost() {
+  stop();
+}
+
+void PluginHost::start(const std::filesystem::path& module, HostObject::WindowSource windows,
+                       HostObject::DescriptionSink onDescription) {
+  server_ = std::make_unique<InprocServer>(module);
+  ComPtr<com::IClassFactory> factory;
+  com::HRESULT status =
+      server_->getClassObject(com::CLSID_Tolvane, com::IID_IClassFactory, factory.put());
+  if (com::Failed(status)) {
+    throw HostError(module.string() + ": no class object for Tolvane (status " +
+                    StatusText(status) + ")");
+  }
+  status = factory->CreateInstance(nullptr, com::IID_IBrelWinAmpGenPlugin, plugin_.put());
+  if (com::Failed(status)) {
+    throw HostError("the plug-in could not be created (status " + StatusText(status) + ")");
+  }
+  factory.reset();
+  hostObject_ = HostObject::create(std::move(windows), std::move(onDescription));
+  report("Initialize", plugin_->Initialize(hostObject_));
+  // A quit asked for while the object was being made (a signal during a start-up message box)
+  // is carried out now that there is an object to quit.
+  if (finished_) callQuit();
+}
+
+void PluginHost::configure() {
+  if (plugin_ && !finished_) report("Configure", plugin_->Configure());
+}
+
+void PluginHost::quit() {
+  if (finished_) return;
+  finished_ = true;
+  if (plugin_) callQuit();
+}
+
+void PluginHost::callQuit() {
+  report("Quit", plugin_->Quit());
+  if (quitTwice_) report("Quit", plugin_->Quit());
+}
+
+const std::u16string& PluginHost::description() const {
+  static const std::u16string none;
+  return hostObject_ != nullptr ? hostObject_->description() : none;
+}
+
+void PluginHost::stop() {
+  plugin_.reset();
+  if (hostObject_ != nullptr) {
+    hostObject_->Release();
+    hostObject_ = nullptr;
+  }
+  server_.reset();
+}
+
+void PluginHost::report(const char* call, com::HRESULT status) {
+  if (com::Failed(status)) {
+    log_ << "marqel-host: " << call << " failed with status " << StatusText(status) << '\n'
+         << std::flush;
+  }
+}
+
+std::filesystem::path ModuleToLoad(const std::optional<std::filesystem::path>& plugin) {
+  if (plugin) return *plugin;
+  return RegisteredModule(com::CLSID_Tolvane);
+}
+
+}  // namespace marqel::host

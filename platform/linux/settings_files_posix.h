@@ -1,0 +1,43 @@
+#pragma once
+// The settings file on a POSIX file system.
+//
+// Only an ordinary file counts as present (a directory, a device or a pipe of that name does
+// not; Linux marks no file hidden or system). The content is replaced atomically: the new bytes go
+// to a temporary file in the same directory, which is flushed to disk and renamed over the old
+// one, so a failure at any point leaves the old file as it was and no temporary file behind.
+// Where writing in place would fail (the file, or the directory for a new file, is not writable)
+// the write fails the same way, before anything is touched. A file or directory that nobody may
+// write (no write permission bit at all) counts as read-only even for a privileged user, as a
+// read-only file does on the component's home platform.
+#include <sys/types.h>
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "platform/settings_files.h"
+
+namespace marqel::platform::linux_ {
+
+class PosixSettingsFiles final : public SettingsFiles {
+ public:
+  // The call that writes the new content (::write by default); tests put a failing one in.
+  using WriteCall = std::function<ssize_t(int fd, const void* data, std::size_t size)>;
+
+  // A settings file holds two short lines; anything larger than this is not one, and is not
+  // read into memory.
+  static constexpr std::size_t kMaxReadSize = std::size_t{1} << 20;
+
+  PosixSettingsFiles();
+  explicit PosixSettingsFiles(WriteCall write);
+
+  bool isOrdinaryFile(const std::u16string& path) const override;
+  std::string readAll(const std::u16string& path) const override;
+  void replaceContent(const std::u16string& path, std::string_view content) override;
+
+ private:
+  WriteCall write_;
+};
+
+}  // namespace marqel::platform::linux_

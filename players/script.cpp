@@ -1,0 +1,178 @@
+#include "players/script.h"
+
+#include <cerrno>
+#include <charconv>
+#include <fstream>
+#include <limits>
+#include <optional>
+#include <sstream>
+#include <string_view>
+
+#include "common/utf.h"
+
+namespace marqel::players {
+namespace {
+
+using Kind = ScriptCommand::Kind;
+
+std::vector<std::string_view> Words(std::string_view text) {
+  std::vector<std::string_view> words;
+  std::size_t at = 0;
+  while (at < text.size()) {
+    const auto start = text.find_first_not_of(" \t", at);
+    if (start == std::string_view::npos) break;
+    const auto end = std::min(text.find_first_of(" \t", start), text.size());
+    words.push_back(text.substr(start, end - start));
+    at = end;
+  }
+  return words;
+}
+
+std::optional<std::int32_t> Number(std::string_view word) {
+  if (!word.empty() && word.front() == '+') word.remove_prefix(1);
+  if (word.empty() || word.front() == '+') return std::nullopt;
+  std::int32_t value = 0;
+  const auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), value);
+  if (error != std::errc() || end != word.data() + word.size()) return std::nullopt;
+  return value;
+}
+
+bool IsValidUtf8(std::string_view text) {
+  // The converter marks what it cannot read with U+FFFD; the text itself may hold one too.
+  const std::u16string wide = Utf8ToUtf16(text);
+  std::size_t marked = 0;
+  for (const char16_t ch : wide) marked += ch == u'\uFFFD' ? 1 : 0;
+  std::size_t written = 0;
+  for (std::size_t at = text.find("\xEF\xBF\xBD"); at != std::string_view::npos;
+       at = text.find("\xEF\xBF\xBD", at + 3)) {
+    ++written;
+  }
+  return marked == written;
+}
+
+class Parser {
+ public:
+  explicit Parser(std::string name) { script_.name = std::move(name); }
+
+  void line(std::string_view text) {
+    ++number_;
+    if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
+    if (text.find_first_not_of(" \t") == std::string_view::npos || text.front() == '#') return;
+
+    const auto blank = text.find(' ');
+    const std::string_view word = text.substr(0, blank);
+    if (word == "title") {
+      const std::string_view rest = blank == std::string_view::npos ? "" : text.substr(blank + 1);
+      if (!IsValidUtf8(rest)) fail("the title is not valid UTF-8");
+      add(Kind::Title, 0, std::string(rest));
+      return;
+    }
+    const auto words = Words(text);
+    if (words.empty() || words.front() != word) fail("a command must start the line");
+    const std::vector<std::string_view> args(words.begin() + 1, words.end());
+
+    if (word == "state") {
+      add(Kind::State, one(args, "state N"));
+    } else if (word == "length") {
+      add(Kind::Length, one(args, "length N (seconds)"));
+    } else if (word == "position") {
+      add(Kind::Position, one(args, "position N (milliseconds)"));
+    } else if (word == "window") {
+      if (args.size() != 1 || (args[0] != "none" && args[0] != "ok")) {
+        fail("expected `window none` or `window ok`");
+      }
+      add(args[0] == "none" ? Kind::WindowNone : Kind::WindowOk);
+    } else if (word == "tick") {
+      const std::int32_t count = args.empty() ? 1 : one(args, "tick [N]");
+      if (count < 0) fail("a tick count cannot be negative");
+      add(Kind::Tick, count);
+    } else if (word == "configure") {
+      none(args, "configure");
+      if (dialogOpen_) fail("the dialog is already open (close it with `dialog exit` first)");
+      dialogOpen_ = true;
+      add(Kind::Configure);
+    } else if (word == "dialog") {
+      dialog(args);
+    } else if (word == "quit") {
+      none(args, "quit");
+      add(Kind::Quit);
+    } else {
+      fail("unknown command `" + std::string(word) +
+           "` (expected title, state, length, position, window, tick, configure, dialog or "
+           "quit)");
+    }
+  }
+
+  Script finish() { return std::move(script_); }
+
+ private:
+  void dialog(const std::vector<std::string_view>& args) {
+    if (args.empty()) fail("expected `dialog com N`, `contrast N`, `setsave`, `exit` or `close`");
+    if (!dialogOpen_) fail("no dialog is open here (dialog lines follow a `configure`)");
+    const std::string_view what = args.front();
+    const std::vector<std::string_view> rest(args.begin() + 1, args.end());
+    if (what == "com") {
+      const std::int32_t port = one(rest, "dialog com N");
+      if (port < 1 || port > 4) fail("the dialog has the buttons COM1 to COM4");
+      add(Kind::DialogCom, port);
+    } else if (what == "contrast") {
+      const std::int32_t contrast = one(rest, "dialog contrast N");
+      if (contrast < 0 || contrast > 127) fail("the contrast bar runs from 0 to 127");
+      add(Kind::DialogContrast, contrast);
+    } else if (what == "setsave") {
+      none(rest, "dialog setsave");
+      add(Kind::DialogSetSave);
+    } else if (what == "exit" || what == "close") {
+      none(rest, "dialog " + std::string(what));
+      dialogOpen_ = false;
+      add(what == "exit" ? Kind::DialogExit : Kind::DialogClose);
+    } else {
+      fail("unknown dialog action `" + std::string(what) +
+           "` (expected com, contrast, setsave, exit or close)");
+    }
+  }
+
+  std::int32_t one(const std::vector<std::string_view>& args, const std::string& form) {
+    if (args.size() != 1) fail("expected `" + form + "`");
+    const auto value = Number(args[0]);
+    if (!value) fail("`" + std::string(args[0]) + "` is not a signed 32-bit decimal number");
+    return *value;
+  }
+
+  void none(const std::vector<std::string_view>& args, const std::string& form) {
+    if (!args.empty()) fail("`" + form + "` takes nothing after it");
+  }
+
+  void add(Kind kind, std::int32_t value = 0, std::string text = {}) {
+    script_.commands.push_back({kind, value, std::move(text), number_});
+  }
+
+  [[noreturn]] void fail(const std::string& what) const {
+    throw ScriptError(script_.name + ":" + std::to_string(number_) + ": " + what);
+  }
+
+  Script script_;
+  int number_ = 0;
+  bool dialogOpen_ = false;
+};
+
+}  // namespace
+
+Script ParseScript(std::istream& in, const std::string& name) {
+  Parser parser(name);
+  std::string text;
+  while (std::getline(in, text)) parser.line(text);
+  if (in.bad()) throw ScriptError(name + ": cannot be read");
+  return parser.finish();
+}
+
+Script LoadScript(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  if (!in) {
+    throw ScriptError(file.string() +
+                      ": cannot be opened: " + std::generic_category().message(errno));
+  }
+  return ParseScript(in, file.string());
+}
+
+}  // namespace marqel::players

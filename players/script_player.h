@@ -1,0 +1,64 @@
+#pragma once
+// A player that does what a script says (players/script.h), line by line, on the host's loop.
+// Lines run at once one after the other; `tick` lets refresh ticks run, `configure` opens the
+// dialog and the script goes on inside it.
+#include <cstdint>
+#include <iosfwd>
+
+#include "platform/linux/event_loop.h"
+#include "platform/linux/window_table.h"
+#include "platform/text.h"
+#include "players/player_host.h"
+#include "players/script.h"
+
+namespace marqel::system {
+class Session;
+}
+
+namespace marqel::players {
+
+class ScriptPlayer {
+ public:
+  // Makes the player's window (empty text, stopped). `diagnostics` gets a line for each command
+  // that cannot act (a dialog line while no dialog is open).
+  ScriptPlayer(Script script, system::Session& session, const platform::CodePage& codePage,
+               PlayerHost& host, std::ostream& diagnostics);
+  ~ScriptPlayer();
+  ScriptPlayer(const ScriptPlayer&) = delete;
+  ScriptPlayer& operator=(const ScriptPlayer&) = delete;
+
+  // Runs the first lines on the next dispatch of the loop.
+  void start();
+
+  platform::WindowHandle window() const { return window_; }
+  // Whether the host can give the window now (`window none` / `window ok`).
+  bool windowAvailable() const { return windowAvailable_; }
+  bool finished() const { return finished_; }
+
+ private:
+  void step();
+  bool run(const ScriptCommand& command);  // false: wait before the next line
+  void waitForTicks(std::int32_t count);
+  void onTick();
+  void armDeadline();
+  void stopWaiting();
+  void act(const ScriptCommand& command);
+  platform::PlayerWindowState& state();
+
+  Script script_;
+  system::Session& session_;
+  platform::EventLoop& loop_;
+  platform::WindowTable& windows_;
+  const platform::CodePage& codePage_;
+  PlayerHost& host_;
+  std::ostream& diagnostics_;
+  platform::WindowHandle window_;
+  bool windowAvailable_ = true;
+  std::size_t next_ = 0;
+  bool finished_ = false;
+  std::int32_t ticksLeft_ = 0;
+  int tickHook_ = 0;
+  int deadline_ = 0;
+};
+
+}  // namespace marqel::players

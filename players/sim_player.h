@@ -1,0 +1,80 @@
+#pragma once
+// A simulated player: a built-in playlist played in real time on the host's loop, with its main
+// window in the window table ("<n>. <artist> - <title> - Winamp") answering the state, length and
+// position queries. Keys (from the terminal) play, pause, stop and skip.
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/linux/event_loop.h"
+#include "platform/linux/window_table.h"
+#include "platform/text.h"
+#include "players/player_host.h"
+
+namespace marqel::players {
+
+struct SimTrack {
+  std::string artist;  // UTF-8
+  std::string title;   // UTF-8
+  std::int32_t lengthSeconds = 0;
+};
+
+// A few tracks: short and long titles, one that needs two lines, one too long for two.
+std::vector<SimTrack> DefaultPlaylist();
+
+class SimPlayer {
+ public:
+  enum class Mode { Stopped, Playing, Paused };
+  struct Status {
+    std::size_t track = 0;  // index into the playlist
+    std::size_t trackCount = 0;
+    SimTrack current;
+    Mode mode = Mode::Stopped;
+    std::int32_t positionMs = 0;
+  };
+
+  SimPlayer(platform::EventLoop& loop, platform::WindowTable& windows,
+            const platform::CodePage& codePage, PlayerHost& host,
+            std::vector<SimTrack> playlist = DefaultPlaylist());
+  ~SimPlayer();
+  SimPlayer(const SimPlayer&) = delete;
+  SimPlayer& operator=(const SimPlayer&) = delete;
+
+  // Starts playing the first track.
+  void start();
+  // Space: play / pause / resume; s: stop; n: next track; c: configure; q: quit. False for any
+  // other key.
+  bool handleKey(char key);
+
+  void playOrPause();
+  void stop();
+  void nextTrack();
+
+  Status status() const;
+  platform::WindowHandle window() const { return window_; }
+  // Called after every change the player shows (state, track, and the position as it runs).
+  std::function<void()> onChange;
+
+  static constexpr char kKeysHelp[] = "space play/pause  s stop  n next  c configure  q quit";
+
+ private:
+  void load(std::size_t track);
+  void advanceClock();
+  void publish();
+  std::int32_t positionNow() const;
+
+  platform::EventLoop& loop_;
+  platform::WindowTable& windows_;
+  const platform::CodePage& codePage_;
+  PlayerHost& host_;
+  std::vector<SimTrack> playlist_;
+  platform::WindowHandle window_;
+  std::size_t track_ = 0;
+  Mode mode_ = Mode::Stopped;
+  std::int32_t positionMs_ = 0;  // at playingSince_ while playing
+  std::int64_t playingSince_ = 0;
+  int clock_ = 0;
+};
+
+}  // namespace marqel::players

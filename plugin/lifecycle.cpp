@@ -1,0 +1,60 @@
+#include "plugin/lifecycle.h"
+
+#include <string>
+
+#include "common/runtime_error.h"
+#include "common/utf.h"
+#include "lcd/controller_startup.h"
+#include "plugin/component.h"
+#include "plugin/host_link.h"
+#include "plugin/version_record.h"
+#include "settings/form2.h"
+#include "settings/settings_file.h"
+
+namespace marqel {
+
+std::u16string PluginDescription() {
+  return u"Pellucor v." + Utf8ToUtf16(std::to_string(version::kMajor)) + u"." +
+         Utf8ToUtf16(std::to_string(version::kMinor)) + u" by Tolvane (" +
+         version::kMakerWebAddress + u")";
+}
+
+void Main(Component& component) {
+  component.linkSettings.port = 1;
+  std::u16string directory = component.platform().module.moduleDirectory();
+  const char16_t separator = component.platform().module.pathSeparator();
+  if (directory.empty() || directory.back() != separator) {
+    directory.push_back(separator);
+  }
+  component.pluginDirectory = directory;
+  settings::ReadSettingsFile(component);
+  component.loadForm1();
+}
+
+void Initialize(Component& component, std::shared_ptr<HostLink> wrapper) {
+  component.hostLink = std::move(wrapper);
+  HostSetDescription(component, PluginDescription());
+}
+
+void Configure(Component& component) {
+  settings::Form2& form = component.form2();
+  component.platform().dialogs.showModal(form);
+  // A modal dialog that has returned is closed: the next opening starts afresh.
+  if (component.form2Loaded()) {
+    component.unloadForm2();
+  }
+}
+
+void Quit(Component& component) {
+  ResumeNext([&] { InitLcdController(component, 1); });
+  ResumeNext([&] { InitLcdController(component, 2); });
+  ResumeNext([&] {
+    if (ResumeNextCondition([&] { return component.MSComm1().portOpen(); })) {
+      component.MSComm1().close();
+    }
+  });
+  ResumeNext([&] { component.unloadForm1(); });
+  ResumeNext([&] { component.unloadForm2(); });
+}
+
+}  // namespace marqel

@@ -1,0 +1,36 @@
+#include "plugin/module/module_file.h"
+
+#include <dlfcn.h>
+#include <stdlib.h>
+
+#include <memory>
+
+#include "common/utf.h"
+
+namespace marqel::module {
+namespace {
+
+// Any address inside the module will do; this function's own is the simplest.
+void AnchorInModule() {}
+
+}  // namespace
+
+std::string ModuleFilePath() {
+  Dl_info info{};
+  if (::dladdr(reinterpret_cast<void*>(&AnchorInModule), &info) == 0 || info.dli_fname == nullptr) {
+    return {};
+  }
+  const std::unique_ptr<char, decltype(&::free)> resolved(::realpath(info.dli_fname, nullptr),
+                                                          &::free);
+  return resolved ? std::string(resolved.get()) : std::string(info.dli_fname);
+}
+
+std::u16string ModuleFileInfo::moduleDirectory() const {
+  const std::string path = ModuleFilePath();
+  const auto slash = path.rfind('/');
+  if (slash == std::string::npos) return u".";
+  if (slash == 0) return u"/";
+  return Utf8ToUtf16(path.substr(0, slash));
+}
+
+}  // namespace marqel::module

@@ -1,0 +1,53 @@
+#pragma once
+// The platform a module loaded into a Linux host runs on: the system's services from the current
+// session (loop, window table, message boxes, how the dialog is shown, the COM port map), the
+// rest from the Linux implementations of the seams.
+#include <memory>
+
+#include "platform/linux/cp1252_code_page.h"
+#include "platform/linux/locale_text_case.h"
+#include "platform/linux/settings_files_posix.h"
+#include "platform/linux/sleep_delay.h"
+#include "platform/linux/termios_serial_port.h"
+#include "platform/platform.h"
+#include "plugin/module/module_file.h"
+#include "plugin/module/session_dialog_views.h"
+
+namespace marqel::system {
+class Session;
+}
+
+namespace marqel::module {
+
+// Message boxes of whatever the session shows them with at the moment of showing.
+class SessionMessageBoxes final : public platform::MessageBoxes {
+ public:
+  explicit SessionMessageBoxes(system::Session& session) : session_(session) {}
+  void show(std::u16string_view text, platform::MessageIcon icon) override;
+
+ private:
+  system::Session& session_;
+};
+
+class ModulePlatform {
+ public:
+  explicit ModulePlatform(system::Session& session);
+  ~ModulePlatform();
+  ModulePlatform(const ModulePlatform&) = delete;
+  ModulePlatform& operator=(const ModulePlatform&) = delete;
+
+  platform::Platform platform();
+
+ private:
+  system::Session& session_;
+  platform::linux_::TermiosSerialPortFactory serialPorts_;
+  platform::linux_::SleepDelay delay_;
+  platform::linux_::Cp1252CodePage codePage_;
+  platform::linux_::LocaleTextCase textCase_;
+  SessionMessageBoxes messageBoxes_;
+  ModuleFileInfo moduleInfo_;
+  platform::linux_::PosixSettingsFiles files_;
+  SessionDialogViews dialogs_;
+};
+
+}  // namespace marqel::module

@@ -1,0 +1,157 @@
+#!/bin/bash
+# The desktop dialog end to end, on a virtual X server: real mouse and keyboard events (xdotool)
+# against the driver program, then the line's record, the settings file and the window geometry.
+#
+#   dialog_e2e.sh DRIVER ARTIFACT-DIR
+#
+# Runs itself again under xvfb-run; exits 77 (skipped) only when xvfb-run is not installed.
+set -u
+
+driver=$1
+artifacts=$2
+
+if [ -z "${MARQEL_E2E_INNER:-}" ]; then
+  if ! command -v xvfb-run > /dev/null; then
+    echo "SKIPPED: xvfb-run is not installed, so there is no X server to run the dialog on"
+    exit 77
+  fi
+  MARQEL_E2E_INNER=1 exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$@"
+fi
+
+failures=0
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+expect_eq() {  # what actual expected
+  if [ "$2" != "$3" ]; then fail "$1: got [$2], expected [$3]"; else echo "ok: $1 = [$2]"; fi
+}
+
+work=$(mktemp -d)
+trap 'chmod -R u+w "$work"; rm -rf "$work"' EXIT
+mkdir -p "$artifacts"
+
+# Positions inside the client area, in pixels (twips / 15), from the designer's table.
+bar_y=104              # Contrast: top 1080+360 twips = 96 px, 17 px high
+arrow_right_x=233      # its right arrow: left 24 px + 217 px wide, 17 px arrow
+com2=(95 40)           # COM2: left 120+1200 twips = 88 px, top 120+360 = 32 px
+set_save=(80 172)      # SetSave: 24,160 px, 113 x 25
+exit_button=(208 172)  # Exit: 152,160 px, 113 x 25
+
+wait_for_window() {  # name -> window id
+  local id=""
+  for _ in $(seq 100); do
+    id=$(xdotool search --onlyvisible --name "$1" 2> /dev/null | head -1)
+    [ -n "$id" ] && break
+    sleep 0.1
+  done
+  echo "$id"
+}
+origin_of() {  # window id -> "x y" of its client area on the screen
+  xwininfo -id "$1" | awk '/Absolute upper-left X/ {x=$4} /Absolute upper-left Y/ {y=$4} END {print x, y}'
+}
+click_at() {  # x y, relative to the dialog
+  xdotool mousemove $((wx + $1)) $((wy + $2)) click 1
+  sleep 0.4
+}
+
+# ---------------------------------------------------------------------------------------------
+echo "== 1: preview, port, Set & Save, Exit"
+printf ' 3 \r\n 64 \r\n' > "$work/gen_marqel.ini"
+timeout 60 "$driver" --dir "$work" --log "$work/log1" &
+pid=$!
+wid=$(wait_for_window '^Marqel configuration$')
+[ -n "$wid" ] || { fail "the dialog did not appear"; kill $pid; exit 1; }
+sleep 0.5
+import -window root "$artifacts/dialog.png"
+
+read -r wx wy < <(origin_of "$wid")
+read -r sw sh < <(xdotool getdisplaygeometry)
+geometry=$(xwininfo -id "$wid" | awk '/  Width:/ {w=$2} /  Height:/ {h=$2} END {print w "x" h}')
+expect_eq "client area" "$geometry" "289x209"
+expect_eq "centred on the screen" "$wx,$wy" "$(((sw - 289) / 2)),$(((sh - 209) / 2))"
+expect_eq "caption" "$(xdotool getwindowname "$wid")" "Marqel configuration"
+hints=$(xprop -id "$wid" WM_NORMAL_HINTS)
+echo "$hints" | grep -q "minimum size: 289 by 209" || fail "no fixed minimum size: $hints"
+echo "$hints" | grep -q "maximum size: 289 by 209" || fail "no fixed maximum size: $hints"
+
+# Bar at 64: a click in the track right of the thumb, then one on the right arrow, then a key.
+click_at 200 $bar_y
+click_at $arrow_right_x $bar_y
+xdotool key Right
+sleep 0.4
+# Drag the thumb (at 67: 24 + 17 + 92 .. +9 px) to the right in small steps: one change only.
+xdotool mousemove $((wx + 137)) $((wy + bar_y)) mousedown 1
+for dx in 5 10 15 20 25 30 35 40; do
+  xdotool mousemove $((wx + 137 + dx)) $((wy + bar_y))
+  sleep 0.05
+done
+sleep 0.3
+xdotool mouseup 1
+sleep 0.4
+# Escape is no cancel button: the dialog stays.
+xdotool key Escape
+sleep 0.4
+[ -n "$(xdotool search --onlyvisible --name '^Marqel configuration$')" ] || fail "Escape closed the dialog"
+click_at "${com2[@]}"
+click_at "${set_save[@]}"
+saved=$(od -An -c "$work/gen_marqel.ini" | tr -s ' ')
+import -window root "$artifacts/dialog-saved.png"
+click_at "${exit_button[@]}"
+wait $pid
+expect_eq "driver exit status" "$?" "0"
+
+cat "$work/log1"
+dialog=$(sed -n 's/^dialog: //p' "$work/log1")
+settings=$(sed -n 's/^settings: //p' "$work/log1")
+contrast=$(echo "$settings" | sed -n 's/.*contrast=\([0-9]*\).*/\1/p')
+[ -n "$contrast" ] || contrast=0
+drag=$(printf '%02X' $((128 + contrast)))
+expect_eq "the line while the dialog was open" "$dialog" \
+  "C0 C1 C2 C3 $drag close port=2 open(2) $drag drain wait(2) $drag"
+[ "$contrast" -gt 75 ] && [ "$contrast" -lt 110 ] || fail "the drag ended at $contrast"
+expect_eq "the settings file" "$(od -An -tx1 "$work/gen_marqel.ini" | tr -d ' \n')" \
+  "$(printf ' 2 \r\n %d \r\n' "$contrast" | od -An -tx1 | tr -d ' \n')"
+echo "$settings" | grep -q "^port=2 contrast=$contrast ticks=" || fail "settings: $settings"
+ticks=$(echo "$settings" | sed -n 's/.*ticks=\([0-9]*\).*/\1/p')
+[ "${ticks:-0}" -ge 2 ] || fail "refresh ticks while the dialog was open: ${ticks:-none}"
+echo "file after Set & Save: $saved"
+
+# ---------------------------------------------------------------------------------------------
+echo "== 2: no settings file, a port in use, the window's own close"
+rm -f "$work/gen_marqel.ini"
+timeout 60 "$driver" --dir "$work" --log "$work/log2" --held 2 &
+pid=$!
+notice=$(wait_for_window '^Marqel$')
+[ -n "$notice" ] || { fail "the missing-file notice did not appear"; kill $pid; exit 1; }
+sleep 0.5
+import -window root "$artifacts/notice.png"
+xdotool key Return
+wid=$(wait_for_window '^Marqel configuration$')
+[ -n "$wid" ] || { fail "the dialog did not appear"; kill $pid; exit 1; }
+sleep 0.5
+read -r wx wy < <(origin_of "$wid")
+click_at "${com2[@]}"
+click_at "${set_save[@]}"
+failure=$(wait_for_window '^Marqel$')
+[ -n "$failure" ] || fail "no failure message"
+sleep 0.5
+import -window root "$artifacts/failure.png"
+xdotool key Return
+sleep 0.5
+"$driver" close-window "$wid"
+wait $pid
+expect_eq "driver exit status" "$?" "0"
+
+cat "$work/log2"
+expect_eq "start-up" "$(sed -n 's/^startup: //p' "$work/log2")" \
+  "msgbox:information:No settings file found. Please set the options for this plugin in winamp's general purpose plugins list and click \"Set & Save\"!"
+expect_eq "the line while the dialog was open" "$(sed -n 's/^dialog: //p' "$work/log2")" \
+  "close port=2 msgbox:warning:Error: COM2: port in use by another program|Settings: Port[2] Contrast[0]"
+[ -e "$work/gen_marqel.ini" ] && fail "a settings file was written"
+
+if [ "$failures" -ne 0 ]; then
+  echo "$failures check(s) failed"
+  exit 1
+fi
+echo "all checks passed; screenshots in $artifacts"

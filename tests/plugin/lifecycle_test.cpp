@@ -1,0 +1,253 @@
+// The component's start, its three host calls and its stop, against recording fakes.
+#include "plugin/lifecycle.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "common/runtime_error.h"
+#include "platform/fake/fake_platform.h"
+#include "plugin/component.h"
+#include "plugin/host_link.h"
+#include "settings/form2.h"
+
+namespace marqel {
+namespace {
+
+using fake::LinkEvent;
+using Kind = LinkEvent::Kind;
+using Bytes = std::vector<std::uint8_t>;
+using ::testing::ElementsAre;
+
+// One controller start-up of each controller, as the link start-up and Quit send them.
+const Bytes kBothControllers = {
+    0x03, 0x03, 0x03, 0x02, 0x02, 0x0A, 0x00, 0x08, 0x00, 0x01, 0x00, 0x06, 0x00, 0x0C, 0x04,
+    0x08, 0x10, 0x18, 0x10, 0x1C, 0x10, 0x1E, 0x10, 0x1F, 0x10, 0x1E, 0x10, 0x1C, 0x10, 0x18,
+    0x10, 0x10, 0x05, 0x08, 0x10, 0x10, 0x11, 0x1B, 0x11, 0x1B, 0x11, 0x1B, 0x11, 0x1B, 0x11,
+    0x1B, 0x10, 0x10, 0x10, 0x10, 0x08, 0x00, 0x43, 0x43, 0x43, 0x42, 0x42, 0x4A, 0x40, 0x48,
+    0x40, 0x41, 0x40, 0x46, 0x40, 0x4C, 0x04, 0x08, 0x10, 0x18, 0x10, 0x1C, 0x10, 0x1E, 0x10,
+    0x1F, 0x10, 0x1E, 0x10, 0x1C, 0x10, 0x18, 0x10, 0x10, 0x05, 0x08, 0x10, 0x10, 0x11, 0x1B,
+    0x11, 0x1B, 0x11, 0x1B, 0x11, 0x1B, 0x11, 0x1B, 0x10, 0x10, 0x10, 0x10, 0x08, 0x00};
+
+Bytes StartUpWithContrast(std::uint8_t contrastByte) {
+  Bytes bytes = kBothControllers;
+  bytes.push_back(contrastByte);
+  return bytes;
+}
+
+std::size_t Count(const fake::LineRecorder& recorder, Kind kind, std::size_t from = 0) {
+  std::size_t n = 0;
+  for (std::size_t i = from; i < recorder.events().size(); ++i) {
+    n += recorder.events()[i].kind == kind ? 1u : 0u;
+  }
+  return n;
+}
+
+class RecordingHost final : public HostLink {
+ public:
+  std::int32_t SetDescription(std::u16string_view description) override {
+    descriptions.emplace_back(description);
+    return setDescriptionStatus;
+  }
+  std::int32_t GetPlayerWindow(std::int32_t* handle) override {
+    *handle = window;
+    return 0;
+  }
+  std::vector<std::u16string> descriptions;
+  std::int32_t setDescriptionStatus = 0;
+  std::int32_t window = 0;
+};
+
+class Lifecycle : public ::testing::Test {
+ protected:
+  fake::FakePlatform fp;
+  Component component{fp.platform()};
+  const std::u16string settingsPath = u"/opt/marqel/plugins/gen_marqel.ini";
+};
+
+TEST_F(Lifecycle, MainWithoutSettingsFileShowsTheNoticeThenStartsTheLinkOnPort1) {
+  component.linkSettings.port = 3;  // Main sets the port to 1 before looking for the file
+  Main(component);
+
+  ASSERT_EQ(fp.messageBoxes.shown.size(), 1u);
+  EXPECT_EQ(fp.messageBoxes.shown[0].icon, platform::MessageIcon::Information);
+  // The notice comes before anything is done to the port.
+  EXPECT_EQ(fp.recorder.events().front().kind, Kind::MessageBox) << fp.recorder.describe();
+  EXPECT_EQ(component.pluginDirectory, u"/opt/marqel/plugins/");
+  EXPECT_EQ(component.linkSettings.port, 1);
+  EXPECT_EQ(fp.recorder.bytes(), StartUpWithContrast(0x80));
+  EXPECT_TRUE(component.MSComm1().portOpen());
+  EXPECT_TRUE(fp.timers.anyEnabled());
+  EXPECT_EQ(fp.timers.lastInterval(), 500);
+  EXPECT_FALSE(fp.files.files.count(settingsPath)) << "the file is not created";
+}
+
+TEST_F(Lifecycle, MainStartsTheLinkWithTheSavedPortAndContrast) {
+  fp.files.files[settingsPath] = " 2 \r\n 64 \r\n";
+  Main(component);
+  EXPECT_TRUE(fp.messageBoxes.shown.empty());
+  EXPECT_EQ(fp.recorder.events()[1], LinkEvent(Kind::Open, 2)) << fp.recorder.describe();
+  EXPECT_EQ(fp.recorder.bytes(), StartUpWithContrast(0xC0));
+}
+
+TEST_F(Lifecycle, MainEndsThePluginDirectoryInOneSeparator) {
+  const std::vector<std::pair<std::u16string, std::u16string>> cases = {
+      {u"/opt/marqel/plugins", u"/opt/marqel/plugins/"},
+      {u"/opt/marqel/plugins/", u"/opt/marqel/plugins/"},
+      {u"/", u"/"},
+      {u"", u"/"},
+  };
+  for (const auto& [reported, kept] : cases) {
+    fake::FakePlatform platform;
+    platform.module.directory = reported;
+    Component fresh(platform.platform());
+    Main(fresh);
+    EXPECT_EQ(fresh.pluginDirectory, kept);
+  }
+}
+
+TEST_F(Lifecycle, StartUpOnABusyPortShowsOneBoxSendsNothingAndQuitStaysSilent) {
+  fp.ports.heldByOthers = {1};
+  fp.files.files[settingsPath] = " 1 \r\n 0 \r\n";
+  Main(component);
+
+  ASSERT_EQ(fp.messageBoxes.shown.size(), 1u);
+  EXPECT_EQ(fp.messageBoxes.shown[0].text,
+            u"Error: COM1: port in use by another program\r\nPort = 1");
+  EXPECT_EQ(fp.messageBoxes.shown[0].icon, platform::MessageIcon::None);
+  EXPECT_TRUE(fp.recorder.bytes().empty());
+  EXPECT_FALSE(fp.timers.anyEnabled()) << "nothing is drawn until the plug-in is loaded again";
+
+  Quit(component);
+  EXPECT_EQ(fp.messageBoxes.shown.size(), 1u);
+  EXPECT_TRUE(fp.recorder.bytes().empty());
+  EXPECT_FALSE(component.form1Loaded());
+  EXPECT_EQ(fp.timers.liveTimers(), 0u);
+}
+
+// The failure box keeps the message loop running, so the host's Quit can arrive while it is open.
+TEST_F(Lifecycle, QuitWhileTheStartUpFailureBoxIsOpenLeavesTheLinkDown) {
+  fp.ports.heldByOthers = {1};
+  fp.files.files[settingsPath] = " 1 \r\n 0 \r\n";
+  fp.messageBoxes.whileOpen = [&] {
+    fp.messageBoxes.whileOpen = nullptr;
+    Quit(component);
+  };
+  Main(component);
+
+  EXPECT_EQ(fp.messageBoxes.shown.size(), 1u) << "the link is not started again behind Quit";
+  EXPECT_FALSE(component.form1Loaded());
+  EXPECT_EQ(fp.timers.liveTimers(), 0u);
+  EXPECT_TRUE(fp.recorder.bytes().empty());
+}
+
+TEST_F(Lifecycle, DelayFailureInsideStartUpReachesTheHandler) {
+  fp.files.files[settingsPath] = " 1 \r\n 0 \r\n";
+  fp.delay.failing = true;
+  Main(component);
+
+  ASSERT_EQ(fp.messageBoxes.shown.size(), 1u);
+  EXPECT_EQ(fp.messageBoxes.shown[0].text, u"Error: Error in loading DLL\r\nPort = 1");
+  // Controller 1's first byte went out before its first wait failed; nothing after it.
+  EXPECT_THAT(fp.recorder.bytes(), ElementsAre(0x03));
+  EXPECT_FALSE(component.MSComm1().portOpen()) << "the handler closes the port";
+  EXPECT_FALSE(fp.timers.anyEnabled());
+}
+
+TEST_F(Lifecycle, QuitBlanksTheDisplayClosesThePortAndUnloadsBothWindows) {
+  fp.files.files[settingsPath] = " 1 \r\n 0 \r\n";
+  Main(component);
+  component.form2();
+  const std::size_t mark = fp.recorder.mark();
+  Quit(component);
+
+  EXPECT_EQ(fp.recorder.bytesSince(mark), kBothControllers);
+  EXPECT_EQ(fp.recorder.events().back(), LinkEvent(Kind::Close)) << fp.recorder.describe(mark);
+  EXPECT_FALSE(component.form1Loaded());
+  EXPECT_FALSE(component.form2Loaded());
+  EXPECT_EQ(fp.timers.liveTimers(), 0u);
+}
+
+TEST_F(Lifecycle, QuitTriesEveryStepWhenTheWaitFails) {
+  fp.files.files[settingsPath] = " 1 \r\n 0 \r\n";
+  Main(component);
+  fp.delay.failing = true;
+  const std::size_t mark = fp.recorder.mark();
+  Quit(component);  // must not raise
+
+  // Each controller start-up ends at its first wait; the port is still closed after them.
+  EXPECT_THAT(fp.recorder.bytesSince(mark), ElementsAre(0x03, 0x43));
+  EXPECT_EQ(Count(fp.recorder, Kind::Close, mark), 1u);
+  EXPECT_FALSE(component.form1Loaded());
+  EXPECT_TRUE(fp.messageBoxes.shown.empty());
+}
+
+TEST_F(Lifecycle, SecondQuitLoadsForm1AgainAndStartsTheLinkBeforeClosing) {
+  fp.files.files[settingsPath] = " 1 \r\n 0 \r\n";
+  Main(component);
+  Quit(component);
+  const std::size_t mark = fp.recorder.mark();
+  Quit(component);
+
+  // The first touch of the port control loads Form1: a new control, opened, the whole link
+  // start-up with its contrast; then the rest of Quit; then the port closed.
+  EXPECT_EQ(fp.serialPorts.created, 2);
+  const auto& events = fp.recorder.events();
+  EXPECT_EQ(events[mark], LinkEvent(Kind::SetPort, 1)) << fp.recorder.describe(mark);
+  EXPECT_EQ(events[mark + 1], LinkEvent(Kind::Open, 1));
+  const Bytes after = fp.recorder.bytesSince(mark);
+  const Bytes startUp = StartUpWithContrast(0x80);
+  ASSERT_GT(after.size(), startUp.size());
+  EXPECT_TRUE(std::equal(startUp.begin(), startUp.end(), after.begin()));
+  EXPECT_EQ(events.back(), LinkEvent(Kind::Close));
+  EXPECT_EQ(Count(fp.recorder, Kind::Open, mark), 1u);
+  EXPECT_FALSE(component.form1Loaded());
+  EXPECT_EQ(fp.timers.liveTimers(), 0u);
+  EXPECT_TRUE(fp.messageBoxes.shown.empty());
+}
+
+TEST_F(Lifecycle, InitializeKeepsTheHostAndHandsItTheDescription) {
+  auto host = std::make_shared<RecordingHost>();
+  Initialize(component, host);
+  EXPECT_EQ(host->descriptions,
+            std::vector<std::u16string>{u"Pellucor v.1.1 by Tolvane (https://marqel.example.org)"});
+  EXPECT_EQ(component.hostLink, host);
+  Quit(component);
+  EXPECT_EQ(component.hostLink, host) << "Quit keeps the host";
+}
+
+TEST_F(Lifecycle, InitializePassesTheHostsFailureOn) {
+  auto host = std::make_shared<RecordingHost>();
+  host->setDescriptionStatus = -2147467259;  // E_FAIL
+  EXPECT_THROW(Initialize(component, host), RuntimeError);
+  EXPECT_EQ(component.hostLink, host);
+
+  try {
+    Initialize(component, nullptr);
+    ADD_FAILURE() << "no host, yet no error";
+  } catch (const RuntimeError& error) {
+    EXPECT_EQ(error.number(), err::kObjectNotSet);
+  }
+}
+
+TEST_F(Lifecycle, ConfigureShowsTheDialogModallyWhileTicksGoOn) {
+  fp.files.files[settingsPath] = " 1 \r\n 0 \r\n";
+  Main(component);
+  auto host = std::make_shared<RecordingHost>();
+  host->window = fp.windows.create({"1. Artist - Title - Winamp", 1, 100, 0, {}});
+  Initialize(component, host);
+
+  std::size_t bytesWhileOpen = 0;
+  fp.dialogs.whileOpen = [&](settings::Form2&) {
+    const std::size_t mark = fp.recorder.mark();
+    EXPECT_TRUE(component.form2Loaded());
+    fp.timers.tick();  // the player plays: the tick draws while the dialog is open
+    bytesWhileOpen = fp.recorder.bytesSince(mark).size();
+  };
+  Configure(component);
+  EXPECT_EQ(fp.dialogs.shown, 1);
+  EXPECT_GT(bytesWhileOpen, 0u);
+  EXPECT_FALSE(component.form2Loaded()) << "a closed dialog is unloaded; the next one is new";
+}
+
+}  // namespace
+}  // namespace marqel
