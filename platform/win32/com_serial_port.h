@@ -1,0 +1,60 @@
+#pragma once
+// The serial-port control on Windows: COMn is the device \\.\COMn, opened exclusively.
+//
+// Line settings: 9600 baud, 8 data bits, no parity, 1 stop bit, no flow control of any kind
+// (neither CTS/DSR nor XON/XOFF), driver buffers of 1024 bytes in and 512 out. DTR and RTS are
+// raised while the port is open: the display board never looks at them, but a board powered from
+// the modem lines needs them, and nothing is lost for one that is not.
+//
+// A drain also waits out the line time of the bytes written: a port without a real line behind
+// it (a pseudo-terminal under Wine, some USB adapters) takes bytes at once, and a wait after a
+// drain must still start once the bytes would have left a 9600-baud line.
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/serial_port.h"
+
+namespace marqel::platform::win32 {
+
+// Raised by setCommPort while the port is open, as the classic port control does.
+inline constexpr std::int32_t kErrPortOpened = 8000;
+
+// The device path of COM`port`: \\.\COMn, which also reaches COM10 and above.
+std::wstring SerialDevicePath(int port);
+
+class ComSerialPort final : public SerialPort {
+ public:
+  ComSerialPort() = default;
+  ~ComSerialPort() override;
+  ComSerialPort(const ComSerialPort&) = delete;
+  ComSerialPort& operator=(const ComSerialPort&) = delete;
+
+  void setCommPort(std::int16_t port) override;
+  bool portOpen() const override { return handle_ != INVALID_HANDLE_VALUE; }
+  void open() override;
+  // Lets queued bytes go out first; never raises.
+  void close() override;
+  void output(std::uint8_t byte) override;
+  void drain() override;
+
+  std::int16_t commPort() const { return port_; }
+
+ private:
+  std::string label() const;
+  [[noreturn]] void raiseSendFailure(DWORD error) const;
+
+  std::int16_t port_ = 1;
+  HANDLE handle_ = INVALID_HANDLE_VALUE;
+  // When the bytes written so far will have left a 9600-baud line (performance counter).
+  std::int64_t lineIdleAt_ = 0;
+};
+
+class ComSerialPortFactory final : public SerialPortFactory {
+ public:
+  std::unique_ptr<SerialPort> createSerialPort() override;
+};
+
+}  // namespace marqel::platform::win32

@@ -1,0 +1,28 @@
+#include "platform/win32/system_text_case.h"
+
+#include <windows.h>
+
+#include <climits>
+
+namespace marqel::platform::win32 {
+
+std::u16string SystemTextCase::upperCase(std::u16string_view text) const {
+  std::wstring wide(text.begin(), text.end());
+  if (wide.empty() || wide.size() > static_cast<std::size_t>(INT_MAX)) {
+    return std::u16string(text);
+  }
+  const int length = static_cast<int>(wide.size());
+  std::wstring upper(wide.size(), L'\0');
+  const int mapped =
+      ::LCMapStringEx(LOCALE_NAME_USER_DEFAULT, LCMAP_UPPERCASE | LCMAP_LINGUISTIC_CASING,
+                      wide.data(), length, upper.data(), length, nullptr, nullptr, 0);
+  if (mapped == length) {
+    return std::u16string(upper.begin(), upper.end());
+  }
+  // The locale mapping refused (or changed the length, which it should never do): the system's
+  // plain per-character mapping, in place.
+  ::CharUpperBuffW(wide.data(), static_cast<DWORD>(length));
+  return std::u16string(wide.begin(), wide.end());
+}
+
+}  // namespace marqel::platform::win32

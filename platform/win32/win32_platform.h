@@ -1,0 +1,43 @@
+#pragma once
+// The Windows implementations of every platform seam, for a component that lives in the module
+// `module` (the DLL) and runs on the thread that makes this object.
+#include "platform/win32/core_platform.h"
+// (before any header that brings in windows.h)
+#include "platform/win32/ansi_code_page.h"
+#include "platform/win32/com_serial_port.h"
+#include "platform/win32/module_file_info.h"
+#include "platform/win32/precise_delay.h"
+#include "platform/win32/system_text_case.h"
+#include "platform/win32/user32_player_windows.h"
+#include "platform/win32/win32_dialog_views.h"
+#include "platform/win32/win32_message_boxes.h"
+#include "platform/win32/win32_settings_files.h"
+#include "platform/win32/window_timers.h"
+
+namespace marqel::platform::win32 {
+
+class Win32Platform {
+ public:
+  explicit Win32Platform(HINSTANCE module) : timers_(module), module_(module), dialogs_(module) {}
+  Win32Platform(const Win32Platform&) = delete;
+  Win32Platform& operator=(const Win32Platform&) = delete;
+
+  Platform platform() {
+    return Platform{serialPorts_, delay_,   codePage_, textCase_, messageBoxes_,
+                    timers_,      windows_, module_,   files_,    dialogs_};
+  }
+
+ private:
+  ComSerialPortFactory serialPorts_;
+  PreciseDelay delay_;
+  AnsiCodePage codePage_;
+  SystemTextCase textCase_;
+  Win32MessageBoxes messageBoxes_;
+  WindowTimerFactory timers_;
+  User32PlayerWindows windows_;
+  ModuleFileInfo module_;
+  Win32SettingsFiles files_;
+  Win32DialogViews dialogs_;
+};
+
+}  // namespace marqel::platform::win32

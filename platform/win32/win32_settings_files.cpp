@@ -1,0 +1,141 @@
+#include "platform/win32/win32_settings_files.h"
+
+#include <windows.h>
+
+#include "common/runtime_error.h"
+#include "common/utf.h"
+#include "platform/win32/module_file_info.h"
+#include "platform/win32/win32_text.h"
+
+namespace marqel::platform::win32 {
+namespace {
+
+constexpr std::int32_t kErrPathNotFound = 76;
+
+// The error a file operation raises: the classic number for the kind of failure, and the
+// system's own text after the file's name.
+[[noreturn]] void RaiseFileError(DWORD code, const std::u16string& path) {
+  const std::string text = Utf16ToUtf8(path) + ": " + SystemErrorText(code);
+  switch (code) {
+    case ERROR_FILE_NOT_FOUND:
+      throw RuntimeError(err::kFileNotFound, text);
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+      throw RuntimeError(kErrPathNotFound, text);
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_WRITE_PROTECT:
+      throw RuntimeError(err::kPermissionDenied, text);
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+      throw RuntimeError(err::kDiskFull, text);
+    case ERROR_NOT_ENOUGH_MEMORY:
+    case ERROR_OUTOFMEMORY:
+      throw RuntimeError(err::kOutOfMemory, text);
+    default:
+      throw RuntimeError(err::kPathFileAccessError, text);
+  }
+}
+
+class FileHandle {
+ public:
+  explicit FileHandle(HANDLE handle) : handle_(handle) {}
+  ~FileHandle() {
+    if (valid()) {
+      ::CloseHandle(handle_);
+    }
+  }
+  FileHandle(const FileHandle&) = delete;
+  FileHandle& operator=(const FileHandle&) = delete;
+  bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+  HANDLE get() const { return handle_; }
+  // Closes now, reporting whether the system accepted the close.
+  bool close() {
+    const bool closed = ::CloseHandle(handle_) != FALSE;
+    handle_ = INVALID_HANDLE_VALUE;
+    return closed;
+  }
+
+ private:
+  HANDLE handle_;
+};
+
+}  // namespace
+
+bool Win32SettingsFiles::isOrdinaryFile(const std::u16string& path) const {
+  const std::wstring wide = WideFrom(path);
+  const DWORD attributes = ::GetFileAttributesW(wide.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    return false;
+  }
+  return (attributes &
+          (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) == 0;
+}
+
+std::string Win32SettingsFiles::readAll(const std::u16string& path) const {
+  const std::wstring wide = WideFrom(path);
+  FileHandle file(::CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!file.valid()) {
+    RaiseFileError(::GetLastError(), path);
+  }
+  std::string content;
+  char buffer[4096];
+  for (;;) {
+    DWORD got = 0;
+    if (!::ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr)) {
+      RaiseFileError(::GetLastError(), path);
+    }
+    if (got == 0) {
+      return content;
+    }
+    content.append(buffer, got);
+  }
+}
+
+void Win32SettingsFiles::replaceContent(const std::u16string& path, std::string_view content) {
+  const std::wstring target = WideFrom(path);
+  std::wstring directory = DirectoryOf(target);
+  if (directory.empty()) {
+    directory = L".";
+  }
+  wchar_t temporary[MAX_PATH + 1] = {};
+  // Same directory, so the final move is a rename on one volume. Fails on a read-only directory.
+  if (::GetTempFileNameW(directory.c_str(), L"mq", 0, temporary) == 0) {
+    RaiseFileError(::GetLastError(), path);
+  }
+  const auto discard = [&](DWORD error) {
+    ::DeleteFileW(temporary);
+    RaiseFileError(error, path);
+  };
+
+  FileHandle file(::CreateFileW(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.valid()) {
+    discard(::GetLastError());
+  }
+  std::size_t done = 0;
+  while (done < content.size()) {
+    const auto chunk = static_cast<DWORD>(std::min<std::size_t>(content.size() - done, 1u << 20));
+    DWORD written = 0;
+    if (!::WriteFile(file.get(), content.data() + done, chunk, &written, nullptr)) {
+      discard(::GetLastError());
+    }
+    if (written == 0) {
+      discard(ERROR_DISK_FULL);
+    }
+    done += written;
+  }
+  if (!::FlushFileBuffers(file.get())) {
+    discard(::GetLastError());
+  }
+  if (!file.close()) {
+    discard(::GetLastError());
+  }
+  if (!::MoveFileExW(temporary, target.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    discard(::GetLastError());
+  }
+}
+
+}  // namespace marqel::platform::win32

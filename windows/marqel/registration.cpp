@@ -1,0 +1,99 @@
+#include "windows/marqel/registration.h"
+
+#include <oleauto.h>
+#include <olectl.h>
+
+#include <string>
+
+#include "marqel.h"
+#include "platform/win32/module_file_info.h"
+
+namespace marqel::windows {
+namespace {
+
+std::wstring GuidText(REFGUID guid) {
+  wchar_t text[40] = {};
+  ::StringFromGUID2(guid, text, 40);
+  return text;
+}
+
+// Creates `key` under HKEY_CLASSES_ROOT and sets one string value (the default one for an empty
+// name).
+bool SetClassesValue(const std::wstring& key, const wchar_t* name, const std::wstring& value) {
+  HKEY handle = nullptr;
+  if (::RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                        KEY_SET_VALUE, nullptr, &handle, nullptr) != ERROR_SUCCESS) {
+    return false;
+  }
+  const auto bytes = static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t));
+  const LSTATUS status = ::RegSetValueExW(handle, name, 0, REG_SZ,
+                                          reinterpret_cast<const BYTE*>(value.c_str()), bytes);
+  ::RegCloseKey(handle);
+  return status == ERROR_SUCCESS;
+}
+
+bool DeleteClassesTree(const std::wstring& key) {
+  const LSTATUS status = ::RegDeleteTreeW(HKEY_CLASSES_ROOT, key.c_str());
+  if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) {
+    return false;
+  }
+  ::RegDeleteKeyW(HKEY_CLASSES_ROOT, key.c_str());
+  return true;
+}
+
+SYSKIND ThisSysKind() {
+  return sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32;
+}
+
+}  // namespace
+
+HRESULT RegisterServer(HINSTANCE module) {
+  const std::wstring path = platform::win32::ModuleFilePath(module);
+  if (path.empty()) {
+    return SELFREG_E_CLASS;
+  }
+  ITypeLib* library = nullptr;
+  if (FAILED(::LoadTypeLibEx(path.c_str(), REGKIND_NONE, &library))) {
+    return SELFREG_E_TYPELIB;
+  }
+  std::wstring fullPath = path;  // the call takes a writable string it does not write
+  const HRESULT registered = ::RegisterTypeLib(library, fullPath.data(), nullptr);
+  library->Release();
+  if (FAILED(registered)) {
+    return SELFREG_E_TYPELIB;
+  }
+
+  const std::wstring clsid = GuidText(CLSID_Tolvane);
+  const std::wstring classKey = L"CLSID\\" + clsid;
+  const bool ok =
+      SetClassesValue(classKey, nullptr, kProgId) &&
+      SetClassesValue(classKey + L"\\InprocServer32", nullptr, path) &&
+      SetClassesValue(classKey + L"\\InprocServer32", L"ThreadingModel", L"Apartment") &&
+      SetClassesValue(classKey + L"\\ProgID", nullptr, kProgId) &&
+      SetClassesValue(classKey + L"\\TypeLib", nullptr, GuidText(LIBID_Marqel)) &&
+      SetClassesValue(classKey + L"\\VERSION", nullptr, L"1.0") &&
+      SetClassesValue(kProgId, nullptr, kProgId) &&
+      SetClassesValue(std::wstring(kProgId) + L"\\CLSID", nullptr, clsid);
+  if (!ok) {
+    UnregisterServer();
+    return SELFREG_E_CLASS;
+  }
+  return S_OK;
+}
+
+HRESULT UnregisterServer() {
+  const bool classGone = DeleteClassesTree(L"CLSID\\" + GuidText(CLSID_Tolvane));
+  const bool progIdGone = DeleteClassesTree(kProgId);
+  const HRESULT library = ::UnRegisterTypeLib(LIBID_Marqel, 1, 0, LANG_NEUTRAL, ThisSysKind());
+  if (!classGone || !progIdGone) {
+    return SELFREG_E_CLASS;
+  }
+  // A library that was never registered (or is gone already) is no failure.
+  if (FAILED(library) && library != TYPE_E_REGISTRYACCESS && library != TYPE_E_CANTLOADLIBRARY &&
+      library != TYPE_E_LIBNOTREGISTERED) {
+    return SELFREG_E_TYPELIB;
+  }
+  return S_OK;
+}
+
+}  // namespace marqel::windows
