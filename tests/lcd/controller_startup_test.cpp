@@ -1,35 +1,20 @@
 // Starting the two display controllers, on its own and as part of the link start-up.
 #include "lcd/controller_startup.h"
 
-#include "common/runtime_error.h"
-
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <vector>
 
+#include "common/runtime_error.h"
 #include "platform/fake/fake_platform.h"
 #include "plugin/component.h"
-#include "tests/lcd/startup_bytes.h"
+#include "tests/support/startup_bytes.h"
 
 namespace marqel {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-const Bytes kGlyphTail = {0x04, 0x08, 0x10, 0x18, 0x10, 0x1C, 0x10, 0x1E, 0x10, 0x1F, 0x10, 0x1E, 0x10,
-                          0x1C, 0x10, 0x18, 0x10, 0x10, 0x05, 0x08, 0x10, 0x10, 0x11, 0x1B, 0x11, 0x1B,
-                          0x11, 0x1B, 0x11, 0x1B, 0x11, 0x1B, 0x10, 0x10, 0x10, 0x10, 0x08, 0x00};
-
-Bytes StartupOf(std::uint8_t controller) {
-  const Bytes head1 = {0x03, 0x03, 0x03, 0x02, 0x02, 0x0A, 0x00, 0x08, 0x00, 0x01, 0x00, 0x06, 0x00, 0x0C};
-  Bytes out;
-  for (const std::uint8_t b : head1) {
-    out.push_back(static_cast<std::uint8_t>(b + (controller - 1) * 0x40));
-  }
-  out.insert(out.end(), kGlyphTail.begin(), kGlyphTail.end());
-  return out;
-}
 
 class ControllerStartup : public ::testing::Test {
  protected:
@@ -51,9 +36,7 @@ TEST_F(ControllerStartup, ControllerOneGetsItsFiftyTwoBytes) {
 
 TEST_F(ControllerStartup, ControllerTwoSendsItsHeadAndTheGlyphsToControllerOne) {
   InitLcdController(component, 2);
-  const Bytes head = {0x43, 0x43, 0x43, 0x42, 0x42, 0x4A, 0x40, 0x48, 0x40, 0x41, 0x40, 0x46, 0x40, 0x4C};
-  Bytes expected = head;
-  expected.insert(expected.end(), kGlyphTail.begin(), kGlyphTail.end());
+  const Bytes& expected = test::kControllerTwoStartup;
   EXPECT_EQ(fp.recorder.bytesSince(start), expected);
 }
 
@@ -106,9 +89,7 @@ TEST(LinkStartup, SendsBothControllersThenTheContrast) {
   Component component(fp.platform());
   component.linkSettings.contrast = 0;
   component.loadForm1();
-  Bytes expected = StartupOf(1);
-  const Bytes second = StartupOf(2);
-  expected.insert(expected.end(), second.begin(), second.end());
+  Bytes expected = test::kBothControllersStartup;
   expected.push_back(0x80);
   const Bytes sent = fp.recorder.bytes();
   EXPECT_EQ(sent.size(), 105u);

@@ -1,14 +1,13 @@
 // The byte format to the interface board and the four display routines.
 #include "lcd/lcd_protocol.h"
 
-#include "common/runtime_error.h"
-
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "common/runtime_error.h"
 #include "platform/fake/fake_platform.h"
 #include "plugin/component.h"
 

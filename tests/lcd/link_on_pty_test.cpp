@@ -1,7 +1,6 @@
 // The LCD link on a real (pseudo-terminal) serial line: what the controllers' side receives.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <cstdio>
@@ -14,8 +13,8 @@
 #include "platform/fake/fake_platform.h"
 #include "platform/linux/termios_serial_port.h"
 #include "plugin/component.h"
-#include "tests/lcd/startup_bytes.h"
 #include "tests/platform/pty_pair.h"
+#include "tests/support/startup_bytes.h"
 
 namespace marqel {
 namespace {
@@ -26,8 +25,8 @@ class LinkOnPty : public ::testing::Test {
  protected:
   platform::Platform withRealPort() {
     const platform::Platform p = fp.platform();
-    return platform::Platform{ports,       p.delay,  p.codePage, p.textCase, p.messageBoxes,
-                              p.timers,    p.playerWindows, p.module,   p.files,    p.dialogs};
+    return platform::Platform{ports,    p.delay,         p.codePage, p.textCase, p.messageBoxes,
+                              p.timers, p.playerWindows, p.module,   p.files,    p.dialogs};
   }
 
   test::PtyPair line;
