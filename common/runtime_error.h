@@ -33,7 +33,9 @@ inline constexpr std::int32_t kAutomationError = 440;
 inline constexpr std::int32_t kPortInvalid = 8002;
 inline constexpr std::int32_t kPortAlreadyOpen = 8005;
 inline constexpr std::int32_t kPortNotOpen = 8018;
-inline constexpr std::int32_t kPortInUse = 8005;
+// A port another program holds is reported with the same number as an already open one, as the
+// classic port control does; the description tells the two apart.
+inline constexpr std::int32_t kPortInUse = kPortAlreadyOpen;
 inline constexpr std::int32_t kPortDeviceGone = 8020;
 inline constexpr std::int32_t kPortSetupFailed = 8015;
 }  // namespace err
