@@ -75,8 +75,8 @@ std::u16string Utf8ToUtf16(std::string_view text) {
       }
       cp = (cp << 6) | (cont & 0x3Fu);
     }
-    const bool overlong = (extra == 1 && cp < 0x80) || (extra == 2 && cp < 0x800) ||
-                          (extra == 3 && cp < 0x10000);
+    const bool overlong =
+        (extra == 1 && cp < 0x80) || (extra == 2 && cp < 0x800) || (extra == 3 && cp < 0x10000);
     if (!valid || overlong || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
       out.push_back(static_cast<char16_t>(kReplacement));
       ++i;
@@ -103,6 +103,10 @@ std::string Utf16ToUtf8(std::u16string_view text) {
     AppendUtf8(out, cp);
   }
   return out;
+}
+
+std::u16string DecimalText(std::int64_t value) {
+  return Utf8ToUtf16(std::to_string(value));
 }
 
 }  // namespace marqel

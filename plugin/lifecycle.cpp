@@ -14,9 +14,8 @@
 namespace marqel {
 
 std::u16string PluginDescription() {
-  return u"Pellucor v." + Utf8ToUtf16(std::to_string(version::kMajor)) + u"." +
-         Utf8ToUtf16(std::to_string(version::kMinor)) + u" by Tolvane (" +
-         version::kMakerWebAddress + u")";
+  return u"Pellucor v." + DecimalText(version::kMajor) + u"." + DecimalText(version::kMinor) +
+         u" by Tolvane (" + version::kMakerWebAddress + u")";
 }
 
 void Main(Component& component) {

@@ -14,10 +14,6 @@ namespace {
 
 constexpr std::int32_t kTickIntervalMs = 500;
 
-std::u16string DecimalText(unsigned value) {
-  return Utf8ToUtf16(std::to_string(value));
-}
-
 }  // namespace
 
 void RunLinkStartup(Component& component) {

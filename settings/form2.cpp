@@ -26,17 +26,13 @@ constexpr std::uint8_t kForcedRedrawState = 42;
 constexpr std::u16string_view kForcedRedrawArtist = u"ALL YOUR BASE";
 constexpr std::u16string_view kForcedRedrawTitle = u"ARE BELONG TO US";
 
-std::u16string Decimal(unsigned value) {
-  return Utf8ToUtf16(std::to_string(value));
-}
-
 }  // namespace
 
 void Form2::load() {
   // No error handling of its own; the change and click events it fires catch their own.
   pendingPort_ = component_.linkSettings.port;
   pendingContrast_ = component_.linkSettings.contrast;
-  lblContrast_ = Decimal(pendingContrast_);
+  lblContrast_ = DecimalText(pendingContrast_);
   notify();
   moveContrastBar(pendingContrast_);
   selectCOM(pendingPort_);
@@ -126,7 +122,7 @@ void Form2::moveContrastBar(int position) {
 
 void Form2::Contrast_Change() {
   pendingContrast_ = static_cast<std::uint8_t>(contrastPosition_);
-  lblContrast_ = Decimal(static_cast<unsigned>(contrastPosition_));
+  lblContrast_ = DecimalText(static_cast<unsigned>(contrastPosition_));
   notify();
   SendLineByte(component_, kContrastByteBase + pendingContrast_);
 }
@@ -171,10 +167,10 @@ void Form2::SetSave_Click() {
     memory.lastTitle = kForcedRedrawTitle;
     WriteSettingsFile(component_);
   } catch (const RuntimeError& error) {
-    component_.platform().messageBoxes.show(u"Error: " + Utf8ToUtf16(error.description()) +
-                                                u"\r\nSettings: Port[" + Decimal(pendingPort_) +
-                                                u"] Contrast[" + Decimal(pendingContrast_) + u"]",
-                                            platform::MessageIcon::Warning);
+    component_.platform().messageBoxes.show(
+        u"Error: " + Utf8ToUtf16(error.description()) + u"\r\nSettings: Port[" +
+            DecimalText(pendingPort_) + u"] Contrast[" + DecimalText(pendingContrast_) + u"]",
+        platform::MessageIcon::Warning);
     if (unloaded_) {
       return;  // Quit has closed the port already; reaching it now would start the link again
     }

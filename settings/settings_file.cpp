@@ -32,15 +32,11 @@ std::string Shown(std::string_view field) {
   return out;
 }
 
-std::u16string Decimal(unsigned value) {
-  return Utf8ToUtf16(std::to_string(value));
-}
-
 std::u16string UnreadableFileText(const RuntimeError& error, const std::u16string& path,
                                   const LinkSettings& settings) {
   return u"Error: " + Utf8ToUtf16(error.description()) + u"\r\nSettings file: " + path +
-         u"\r\nGoing on with Port[" + Decimal(settings.port) + u"] Contrast[" +
-         Decimal(settings.contrast) + u"]";
+         u"\r\nGoing on with Port[" + DecimalText(settings.port) + u"] Contrast[" +
+         DecimalText(settings.contrast) + u"]";
 }
 
 }  // namespace
