@@ -4,18 +4,17 @@
 #
 #   dialog_e2e.sh DRIVER ARTIFACT-DIR
 #
-# Runs itself again under xvfb-run; exits 77 (skipped) only when xvfb-run is not installed.
+# Starts its own Xvfb (the server picks a free display and says which when it is ready; no
+# authority file, so nothing depends on the host name); exits 77 (skipped) only when Xvfb is not
+# installed. The server's own messages land in ARTIFACT-DIR/xvfb.log and are shown on failure.
 set -u
 
 driver=$1
 artifacts=$2
 
-if [ -z "${MARQEL_E2E_INNER:-}" ]; then
-  if ! command -v xvfb-run > /dev/null; then
-    echo "SKIPPED: xvfb-run is not installed, so there is no X server to run the dialog on"
-    exit 77
-  fi
-  MARQEL_E2E_INNER=1 exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$@"
+if ! command -v Xvfb > /dev/null; then
+  echo "SKIPPED: Xvfb is not installed, so there is no X server to run the dialog on"
+  exit 77
 fi
 
 failures=0
@@ -28,8 +27,57 @@ expect_eq() {  # what actual expected
 }
 
 work=$(mktemp -d)
-trap 'chmod -R u+w "$work"; rm -rf "$work"' EXIT
+xvfb_pid=""
+cleanup() {
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2> /dev/null && wait "$xvfb_pid" 2> /dev/null
+  chmod -R u+w "$work"
+  rm -rf "$work"
+}
+trap cleanup EXIT
 mkdir -p "$artifacts"
+xvfb_log="$artifacts/xvfb.log"
+
+show_server_log() {
+  echo "--- $xvfb_log"
+  cat "$xvfb_log" 2> /dev/null
+  echo "---"
+}
+
+# Starts Xvfb and waits until a client can really connect; sets DISPLAY. Tries three times.
+start_x_server() {
+  local attempt display
+  for attempt in 1 2 3; do
+    : > "$work/displayfd"
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3> "$work/displayfd" \
+      2> "$xvfb_log" &
+    xvfb_pid=$!
+    display=""
+    for _ in $(seq 100); do
+      display=$(sed -n 's/^\([0-9][0-9]*\)$/\1/p' "$work/displayfd")
+      [ -n "$display" ] && break
+      kill -0 "$xvfb_pid" 2> /dev/null || break
+      sleep 0.1
+    done
+    if [ -n "$display" ]; then
+      for _ in $(seq 50); do
+        if DISPLAY=":$display" xdpyinfo > /dev/null 2>&1; then
+          export DISPLAY=":$display"
+          echo "X server ready on $DISPLAY (attempt $attempt)"
+          return 0
+        fi
+        kill -0 "$xvfb_pid" 2> /dev/null || break
+        sleep 0.1
+      done
+    fi
+    echo "attempt $attempt: no usable X server (display [${display}])"
+    show_server_log
+    kill "$xvfb_pid" 2> /dev/null
+    wait "$xvfb_pid" 2> /dev/null
+    xvfb_pid=""
+  done
+  return 1
+}
+start_x_server || { echo "FAIL: Xvfb did not start"; exit 1; }
 
 # Positions inside the client area, in pixels (twips / 15), from the designer's table.
 bar_y=104              # Contrast: top 1080+360 twips = 96 px, 17 px high
@@ -61,7 +109,7 @@ printf ' 3 \r\n 64 \r\n' > "$work/gen_marqel.ini"
 timeout 60 "$driver" --dir "$work" --log "$work/log1" &
 pid=$!
 wid=$(wait_for_window '^Marqel configuration$')
-[ -n "$wid" ] || { fail "the dialog did not appear"; kill $pid; exit 1; }
+[ -n "$wid" ] || { fail "the dialog did not appear"; show_server_log; kill $pid 2> /dev/null; exit 1; }
 sleep 0.5
 import -window root "$artifacts/dialog.png"
 
@@ -123,12 +171,12 @@ rm -f "$work/gen_marqel.ini"
 timeout 60 "$driver" --dir "$work" --log "$work/log2" --held 2 &
 pid=$!
 notice=$(wait_for_window '^Marqel$')
-[ -n "$notice" ] || { fail "the missing-file notice did not appear"; kill $pid; exit 1; }
+[ -n "$notice" ] || { fail "the missing-file notice did not appear"; show_server_log; kill $pid 2> /dev/null; exit 1; }
 sleep 0.5
 import -window root "$artifacts/notice.png"
 xdotool key Return
 wid=$(wait_for_window '^Marqel configuration$')
-[ -n "$wid" ] || { fail "the dialog did not appear"; kill $pid; exit 1; }
+[ -n "$wid" ] || { fail "the dialog did not appear"; show_server_log; kill $pid 2> /dev/null; exit 1; }
 sleep 0.5
 read -r wx wy < <(origin_of "$wid")
 click_at "${com2[@]}"
