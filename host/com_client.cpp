@@ -27,7 +27,7 @@ std::string StatusText(com::HRESULT status) {
   return text;
 }
 
-InprocServer::InprocServer(const std::filesystem::path& file) : file_(file) {
+InprocServer::InprocServer(const std::filesystem::path& file) {
   handle_ = ::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (handle_ == nullptr) {
     const char* reason = ::dlerror();
@@ -54,9 +54,6 @@ com::HRESULT InprocServer::getClassObject(const com::CLSID& clsid, const com::II
   return getClassObject_(clsid, iid, out);
 }
 
-com::HRESULT InprocServer::canUnloadNow() const {
-  return canUnloadNow_();
-}
 com::HRESULT InprocServer::registerServer() const {
   return registerServer_();
 }

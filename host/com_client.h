@@ -61,16 +61,13 @@ class InprocServer {
   InprocServer(const InprocServer&) = delete;
   InprocServer& operator=(const InprocServer&) = delete;
 
-  const std::filesystem::path& file() const { return file_; }
   com::HRESULT getClassObject(const com::CLSID& clsid, const com::IID& iid, void** out) const;
-  com::HRESULT canUnloadNow() const;
   com::HRESULT registerServer() const;
   com::HRESULT unregisterServer() const;
   // Unloads now if the module agrees; true when it is unloaded.
   bool unloadIfUnused();
 
  private:
-  std::filesystem::path file_;
   void* handle_ = nullptr;
   com::DllGetClassObjectFn getClassObject_ = nullptr;
   com::DllCanUnloadNowFn canUnloadNow_ = nullptr;

@@ -1,18 +1,17 @@
 #include "host/demo_command.h"
 
-#include <fcntl.h>
-#include <stdlib.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <system_error>
 
 #include "common/utf.h"
 #include "host/com_client.h"
 #include "host/demo_screen.h"
+#include "host/key_input.h"
 #include "host/plugin_host.h"
 #include "host/run_command.h"
 #include "host/signal_watch.h"
@@ -26,6 +25,7 @@
 #include "players/script_player.h"
 #include "players/sim_player.h"
 #include "vlcd/display.h"
+#include "vlcd/terminal.h"
 
 namespace marqel::host {
 namespace {
@@ -42,21 +42,13 @@ struct Line {
   UniqueFd master;
   UniqueFd slave;
   std::string path;
-
-  Line() {
-    master = UniqueFd(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK));
-    if (!master.valid() || ::grantpt(master.get()) != 0 || ::unlockpt(master.get()) != 0) {
-      throw std::system_error(errno, std::generic_category(), "pseudo-terminal");
-    }
-    char name[128];
-    if (::ptsname_r(master.get(), name, sizeof name) != 0) {
-      throw std::system_error(errno, std::generic_category(), "pseudo-terminal name");
-    }
-    path = name;
-    slave = UniqueFd(::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC));
-    if (!slave.valid()) throw std::system_error(errno, std::generic_category(), path);
-  }
 };
+
+// Throws std::system_error.
+Line OpenLine() {
+  vlcd::term::Pty pty = vlcd::term::openPty();
+  return Line{UniqueFd(pty.master), UniqueFd(pty.slave), std::move(pty.path)};
+}
 
 // The plug-in's message boxes, as a line of the demo's screen; dismissed at once.
 class ScreenMessages final : public platform::MessageBoxes {
@@ -111,9 +103,9 @@ int RunDemo(const DemoOptions& options) {
     std::cerr << "marqel-host: " << error.what() << '\n';
     return 1;
   }
-  std::unique_ptr<Line> line;
+  Line line;
   try {
-    line = std::make_unique<Line>();
+    line = OpenLine();
   } catch (const std::system_error& error) {
     std::cerr << "marqel-host: cannot make the LCD's line: " << error.what() << '\n';
     return 1;
@@ -144,17 +136,17 @@ int RunDemo(const DemoOptions& options) {
   });
   system::Session session(loop, windows, messages);
   // Whatever port the dialog picks, the glass stays on this line.
-  for (int port = 1; port <= 4; ++port) session.comPorts[port] = line->path;
+  for (int port = 1; port <= 4; ++port) session.comPorts[port] = line.path;
   session.dialogStyle =
       script ? system::DialogStyle::Script
              : (DisplayPresent() ? system::DialogStyle::Window : system::DialogStyle::Terminal);
   system::SetCurrentSession(&session);
-  screen.setPortLabel("on COM1-COM4 = " + line->path);
+  screen.setPortLabel("on COM1-COM4 = " + line.path);
 
-  const int reader = loop.watchFd(line->master.get(), [&] {
+  const int reader = loop.watchFd(line.master.get(), [&] {
     std::uint8_t bytes[512];
     for (;;) {
-      const ssize_t got = ::read(line->master.get(), bytes, sizeof bytes);
+      const ssize_t got = ::read(line.master.get(), bytes, sizeof bytes);
       if (got <= 0) break;
       display.feed(std::span<const std::uint8_t>(bytes, static_cast<std::size_t>(got)));
     }
@@ -199,14 +191,11 @@ int RunDemo(const DemoOptions& options) {
   if (script) {
     scripted = std::make_unique<players::ScriptPlayer>(std::move(*script), session, codePage,
                                                        demoHost, log);
-    windowSource = [&]() -> std::optional<std::int32_t> {
-      if (!scripted->windowAvailable()) return std::nullopt;
-      return scripted->window();
-    };
+    windowSource = PlayerWindow(*scripted);
     screen.setKeys("q quit (a script is playing)");
   } else {
     simulated = std::make_unique<players::SimPlayer>(loop, windows, codePage, demoHost);
-    windowSource = [&]() -> std::optional<std::int32_t> { return simulated->window(); };
+    windowSource = PlayerWindow(*simulated);
     screen.setKeys(players::SimPlayer::kKeysHelp);
   }
 
@@ -214,9 +203,7 @@ int RunDemo(const DemoOptions& options) {
     PlayerPanel panel;
     if (simulated) {
       const auto status = simulated->status();
-      panel.mode = status.mode == players::SimPlayer::Mode::Playing  ? "playing"
-                   : status.mode == players::SimPlayer::Mode::Paused ? "paused"
-                                                                     : "stopped";
+      panel.mode = players::ModeName(status.mode);
       panel.track = std::to_string(status.track + 1) + "/" + std::to_string(status.trackCount);
       panel.artist = status.current.artist;
       panel.title = status.current.title;
@@ -244,15 +231,12 @@ int RunDemo(const DemoOptions& options) {
     return 1;
   }
 
-  const int keys = loop.watchFd(STDIN_FILENO, [&] {
-    char pressed[32];
-    const ssize_t got = ::read(STDIN_FILENO, pressed, sizeof pressed);
-    for (ssize_t i = 0; i < got; ++i) {
-      if (simulated) {
-        simulated->handleKey(pressed[i]);
-      } else if (pressed[i] == 'q' || pressed[i] == 'Q') {
-        host.quit();
-      }
+  std::optional<KeyInput> keys;
+  keys.emplace(loop, STDIN_FILENO, [&](char key) {
+    if (simulated) {
+      simulated->handleKey(key);
+    } else if (key == 'q' || key == 'Q') {
+      host.quit();
     }
     showPlayer();
   });
@@ -276,7 +260,7 @@ int RunDemo(const DemoOptions& options) {
   }
 
   loop.runUntil([&] { return host.finished(); });
-  loop.unwatchFd(keys);
+  keys.reset();
   // Let the last bytes (the display blanked by Quit) reach the glass before the screen goes.
   loop.callAfter(kFrame, [] {});
   bool settled = false;

@@ -1,13 +1,14 @@
 #include "host/demo_screen.h"
 
 #include <langinfo.h>
-#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <clocale>
 #include <cstring>
+#include <vector>
 
+#include "vlcd/terminal.h"
 #include "vlcd/view.h"
 
 namespace marqel::host {
@@ -20,12 +21,6 @@ bool Utf8Terminal() {
   std::setlocale(LC_CTYPE, "");
   const char* codeset = ::nl_langinfo(CODESET);
   return codeset != nullptr && std::strcmp(codeset, "UTF-8") == 0;
-}
-
-int Columns(int fd) {
-  winsize size{};
-  if (::ioctl(fd, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
-  return 80;
 }
 
 // Terminal columns of UTF-8 text (every character one column).
@@ -116,7 +111,7 @@ void DemoScreen::resume() {
 
 void DemoScreen::draw(const vlcd::Display& display) {
   if (suspended_) return;
-  const int columns = Columns(out_);
+  const int columns = vlcd::term::terminalColumns(out_);
 
   std::vector<std::string> left;
   const std::string icon = player_.mode == "playing"  ? (unicode_ ? "▶" : ">")
@@ -143,9 +138,8 @@ void DemoScreen::draw(const vlcd::Display& display) {
   std::vector<std::string> right;
   right.push_back("LCD " + portLabel_);
   right.push_back("");
-  std::vector<std::string> glass = vlcd::glassLines(display, unicode_);
   // A pseudo-terminal carries no timing, so the model's timing faults would mean nothing here.
-  if (glass.size() > 7) glass.resize(7);
+  const std::vector<std::string> glass = vlcd::glassLinesWithoutTiming(display, unicode_);
   right.insert(right.end(), glass.begin(), glass.end());
 
   std::vector<std::string> lines;
@@ -174,7 +168,6 @@ void DemoScreen::draw(const vlcd::Display& display) {
   }
   frame += "\x1b[J";
   write(frame);
-  lastLines_ = std::move(lines);
 }
 
 }  // namespace marqel::host

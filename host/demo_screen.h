@@ -4,7 +4,6 @@
 // alternate screen, which is given back (with the cursor) when this goes.
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "vlcd/display.h"
 
@@ -38,10 +37,6 @@ class DemoScreen {
   // Gives the terminal back for a while (a text form), and takes it again.
   void suspend();
   void resume();
-  bool suspended() const { return suspended_; }
-
-  // The lines of the last draw, without escape codes (for a look at the screen in tests).
-  const std::vector<std::string>& lastLines() const { return lastLines_; }
 
  private:
   void write(const std::string& text);
@@ -56,7 +51,6 @@ class DemoScreen {
   std::string portLabel_;
   std::string keys_;
   std::string message_;
-  std::vector<std::string> lastLines_;
 };
 
 }  // namespace marqel::host

@@ -39,8 +39,7 @@ com::HRESULT HostObject::Reserved() {
 
 com::HRESULT HostObject::SetDescription(com::BSTR description) {
   try {
-    description_ = com::BstrText(description);
-    if (onDescription_) onDescription_(description_);
+    if (onDescription_) onDescription_(com::BstrText(description));
     return com::S_OK;
   } catch (...) {
     return com::E_FAIL;

@@ -27,15 +27,12 @@ class HostObject final : public com::IBrelWinAmpGenHost {
   com::HRESULT SetDescription(com::BSTR description) override;
   com::HRESULT GetPlayerWindow(std::int32_t* window) override;
 
-  const std::u16string& description() const { return description_; }
-
  private:
   HostObject(WindowSource windows, DescriptionSink onDescription);
   ~HostObject() = default;
 
   WindowSource windows_;
   DescriptionSink onDescription_;
-  std::u16string description_;
   com::ULONG references_ = 1;
 };
 

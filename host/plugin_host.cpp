@@ -48,11 +48,6 @@ void PluginHost::callQuit() {
   if (quitTwice_) report("Quit", plugin_->Quit());
 }
 
-const std::u16string& PluginHost::description() const {
-  static const std::u16string none;
-  return hostObject_ != nullptr ? hostObject_->description() : none;
-}
-
 void PluginHost::stop() {
   plugin_.reset();
   if (hostObject_ != nullptr) {

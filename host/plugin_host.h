@@ -19,7 +19,7 @@ namespace marqel::host {
 
 class PluginHost final : public players::PlayerHost {
  public:
-  // `log` gets the description and every failing status. With `quitTwice`, quitting calls the
+  // `log` gets every failing status. With `quitTwice`, quitting calls the
   // plug-in's Quit a second time.
   PluginHost(std::ostream& log, bool quitTwice);
   ~PluginHost();
@@ -36,7 +36,6 @@ class PluginHost final : public players::PlayerHost {
   // Calls Quit (once, or twice) the first time only, and marks the session finished.
   void quit() override;
   bool finished() const { return finished_; }
-  const std::u16string& description() const;
 
   // Releases the object and the host object and unloads the module if it agrees. Only outside
   // every call into the plug-in (the module's code must not be running).

@@ -9,6 +9,7 @@
 
 #include "common/utf.h"
 #include "host/host_messages.h"
+#include "host/key_input.h"
 #include "host/plugin_host.h"
 #include "host/signal_watch.h"
 #include "platform/linux/cp1252_code_page.h"
@@ -24,48 +25,6 @@ namespace marqel::host {
 namespace {
 
 constexpr const char* kScriptPrefix = "script:";
-
-// Keys from the terminal for the simulated player; gives up at the end of its input.
-class KeyInput {
- public:
-  KeyInput(platform::EventLoop& loop, std::function<void(char)> onKey)
-      : loop_(loop), onKey_(std::move(onKey)) {
-    watch_ = loop_.watchFd(STDIN_FILENO, [this] { read(); });
-  }
-  ~KeyInput() { stopWatching(); }
-  KeyInput(const KeyInput&) = delete;
-  KeyInput& operator=(const KeyInput&) = delete;
-
- private:
-  void read() {
-    char keys[32];
-    const ssize_t got = ::read(STDIN_FILENO, keys, sizeof keys);
-    if (got <= 0) {
-      if (got == 0 || (errno != EAGAIN && errno != EINTR)) stopWatching();
-      return;
-    }
-    for (ssize_t i = 0; i < got; ++i) onKey_(keys[i]);
-  }
-  void stopWatching() {
-    if (watch_ != 0) loop_.unwatchFd(std::exchange(watch_, 0));
-  }
-
-  platform::EventLoop& loop_;
-  std::function<void(char)> onKey_;
-  int watch_ = 0;
-};
-
-const char* ModeName(players::SimPlayer::Mode mode) {
-  switch (mode) {
-    case players::SimPlayer::Mode::Playing:
-      return "playing";
-    case players::SimPlayer::Mode::Paused:
-      return "paused";
-    case players::SimPlayer::Mode::Stopped:
-      break;
-  }
-  return "stopped";
-}
 
 }  // namespace
 
@@ -88,6 +47,17 @@ void AddComPort(std::map<int, std::string>& ports, const std::string& spec) {
                                 std::to_string(port));
   }
   ports[port] = spec.substr(equals + 1);
+}
+
+HostObject::WindowSource PlayerWindow(const players::SimPlayer& player) {
+  return [&player]() -> std::optional<std::int32_t> { return player.window(); };
+}
+
+HostObject::WindowSource PlayerWindow(const players::ScriptPlayer& player) {
+  return [&player]() -> std::optional<std::int32_t> {
+    if (!player.windowAvailable()) return std::nullopt;
+    return player.window();
+  };
 }
 
 int RunHost(const RunOptions& options) {
@@ -148,13 +118,10 @@ int RunHost(const RunOptions& options) {
   if (script) {
     scripted = std::make_unique<players::ScriptPlayer>(std::move(*script), session, codePage, host,
                                                        std::cerr);
-    windowSource = [&]() -> std::optional<std::int32_t> {
-      if (!scripted->windowAvailable()) return std::nullopt;
-      return scripted->window();
-    };
+    windowSource = PlayerWindow(*scripted);
   } else {
     simulated = std::make_unique<players::SimPlayer>(loop, windows, codePage, simHost);
-    windowSource = [&]() -> std::optional<std::int32_t> { return simulated->window(); };
+    windowSource = PlayerWindow(*simulated);
   }
 
   try {
@@ -173,7 +140,7 @@ int RunHost(const RunOptions& options) {
     auto lastShown = std::make_shared<std::string>();
     simulated->onChange = [&, lastShown] {
       const auto status = simulated->status();
-      std::string line = std::string(ModeName(status.mode)) + " " +
+      std::string line = std::string(players::ModeName(status.mode)) + " " +
                          std::to_string(status.track + 1) + "/" +
                          std::to_string(status.trackCount) + ": " + status.current.artist + " - " +
                          status.current.title;
@@ -182,7 +149,8 @@ int RunHost(const RunOptions& options) {
         *lastShown = line;
       }
     };
-    keys = std::make_unique<KeyInput>(loop, [&](char key) { simulated->handleKey(key); });
+    keys = std::make_unique<KeyInput>(loop, STDIN_FILENO,
+                                      [&](char key) { simulated->handleKey(key); });
     simulated->start();
   } else {
     scripted->start();

@@ -6,6 +6,13 @@
 #include <optional>
 #include <string>
 
+#include "host/host_object.h"
+
+namespace marqel::players {
+class ScriptPlayer;
+class SimPlayer;
+}  // namespace marqel::players
+
 namespace marqel::host {
 
 struct RunOptions {
@@ -22,6 +29,11 @@ void AddComPort(std::map<int, std::string>& ports, const std::string& spec);
 
 // Whether message boxes and the dialog can use windows (a display server is reachable).
 bool DisplayPresent();
+
+// The player's window as the host object gives it to the plug-in; a scripted player has none to
+// give while its script says so.
+HostObject::WindowSource PlayerWindow(const players::SimPlayer& player);
+HostObject::WindowSource PlayerWindow(const players::ScriptPlayer& player);
 
 // The process's exit status: 0 after a clean quit, 2 for a malformed script or a bad option,
 // 1 when the plug-in cannot be loaded or created.

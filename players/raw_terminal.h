@@ -7,13 +7,12 @@ namespace marqel::players {
 
 class RawTerminal {
  public:
-  // Does nothing when `fd` is not a terminal (active() is then false).
+  // Does nothing when `fd` is not a terminal.
   explicit RawTerminal(int fd);
   ~RawTerminal();
   RawTerminal(const RawTerminal&) = delete;
   RawTerminal& operator=(const RawTerminal&) = delete;
 
-  bool active() const { return active_; }
   // Gives the terminal back in its previous mode for a while (a text form that reads lines), and
   // takes it again.
   void suspend();

@@ -57,7 +57,8 @@ class Parser {
   void line(std::string_view text) {
     ++number_;
     if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
-    if (text.find_first_not_of(" \t") == std::string_view::npos || text.front() == '#') return;
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos || text[first] == '#') return;
 
     const auto blank = text.find(' ');
     const std::string_view word = text.substr(0, blank);

@@ -1,7 +1,8 @@
 #pragma once
 // Player scripts: what a scripted player does, one command a line.
 //
-//   # comment                  blank lines and lines starting with # are ignored
+//   # comment                  blank lines and lines starting with # (after any blanks) are
+//                              ignored
 //   title TEXT                 the window text from now on (everything after "title ", UTF-8);
 //                              "title" alone makes it empty
 //   state N                    answer to the playback-state query (1 playing, 3 paused)

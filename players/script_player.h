@@ -33,7 +33,6 @@ class ScriptPlayer {
   platform::WindowHandle window() const { return window_; }
   // Whether the host can give the window now (`window none` / `window ok`).
   bool windowAvailable() const { return windowAvailable_; }
-  bool finished() const { return finished_; }
 
  private:
   void step();

@@ -24,6 +24,18 @@ std::int32_t StateNumber(SimPlayer::Mode mode) {
 
 }  // namespace
 
+const char* ModeName(SimPlayer::Mode mode) {
+  switch (mode) {
+    case SimPlayer::Mode::Playing:
+      return "playing";
+    case SimPlayer::Mode::Paused:
+      return "paused";
+    case SimPlayer::Mode::Stopped:
+      break;
+  }
+  return "stopped";
+}
+
 std::vector<SimTrack> DefaultPlaylist() {
   return {
       {"Kestrel Lane", "Paper Lanterns", 24},
@@ -56,29 +68,29 @@ void SimPlayer::start() {
   clock_ = loop_.callAfter(kClockStep, [this] { advanceClock(); });
 }
 
-bool SimPlayer::handleKey(char key) {
+void SimPlayer::handleKey(char key) {
   switch (key) {
     case ' ':
       playOrPause();
-      return true;
+      break;
     case 's':
     case 'S':
       stop();
-      return true;
+      break;
     case 'n':
     case 'N':
       nextTrack();
-      return true;
+      break;
     case 'c':
     case 'C':
       host_.configure();
-      return true;
+      break;
     case 'q':
     case 'Q':
       host_.quit();
-      return true;
+      break;
     default:
-      return false;
+      break;
   }
 }
 

@@ -43,9 +43,9 @@ class SimPlayer {
 
   // Starts playing the first track.
   void start();
-  // Space: play / pause / resume; s: stop; n: next track; c: configure; q: quit. False for any
-  // other key.
-  bool handleKey(char key);
+  // Space: play / pause / resume; s: stop; n: next track; c: configure; q: quit. Any other key
+  // does nothing.
+  void handleKey(char key);
 
   void playOrPause();
   void stop();
@@ -76,5 +76,8 @@ class SimPlayer {
   std::int64_t playingSince_ = 0;
   int clock_ = 0;
 };
+
+// "playing", "paused" or "stopped", as the hosts show the mode.
+const char* ModeName(SimPlayer::Mode mode);
 
 }  // namespace marqel::players

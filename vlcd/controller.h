@@ -60,7 +60,6 @@ class Controller {
   std::uint8_t shownAddress(int row, int column) const;
   std::uint8_t shownCode(int row, int column) const { return ddram_[shownAddress(row, column)]; }
 
-  Nanos busyUntil() const { return busyUntil_; }
   const std::vector<Fault>& faults() const { return faults_; }
 
  private:

@@ -33,7 +33,6 @@ class LineClock {
   Nanos arrive(Nanos queued);
   // When the last byte handed over has arrived (the line is idle from then on).
   Nanos lastArrival() const { return runStart_ + rate_.duration(runLength_); }
-  LineRate rate() const { return rate_; }
 
  private:
   LineRate rate_;

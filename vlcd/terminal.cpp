@@ -51,17 +51,22 @@ speed_t speedFor(int baud) {
 
 Pty openPty() {
   Pty pty;
-  pty.master = posix_openpt(O_RDWR | O_NOCTTY);
-  if (pty.master < 0) fail("posix_openpt");
-  if (grantpt(pty.master) != 0 || unlockpt(pty.master) != 0) fail("grantpt/unlockpt");
-  const char* name = ptsname(pty.master);
-  if (name == nullptr) fail("ptsname");
-  pty.path = name;
-  pty.slave = open(name, O_RDWR | O_NOCTTY);
-  if (pty.slave < 0) fail("open pty slave");
-  // Output processing on the slave would turn the 0x0A the sender writes into 0x0D 0x0A.
-  makeRaw(pty.slave, 9600);
-  if (fcntl(pty.master, F_SETFL, fcntl(pty.master, F_GETFL) | O_NONBLOCK) != 0) fail("fcntl");
+  try {
+    pty.master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+    if (pty.master < 0) fail("posix_openpt");
+    if (grantpt(pty.master) != 0 || unlockpt(pty.master) != 0) fail("grantpt/unlockpt");
+    char name[128];
+    if (ptsname_r(pty.master, name, sizeof name) != 0) fail("ptsname");
+    pty.path = name;
+    pty.slave = open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (pty.slave < 0) fail("open pty slave");
+    // Output processing on the slave would turn the 0x0A the sender writes into 0x0D 0x0A.
+    makeRaw(pty.slave, 9600);
+  } catch (...) {
+    closeFd(pty.slave);
+    closeFd(pty.master);
+    throw;
+  }
   return pty;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
-// POSIX plumbing for the marqel-lcd program (not part of the library).
+// POSIX plumbing for programs that show the display in a terminal (marqel-lcd, the host's demo):
+// the pseudo-terminal that stands in for the serial port, raw mode, signals, the terminal's width.
 #include <optional>
 #include <string>
 
@@ -12,7 +13,8 @@ struct Pty {
   std::string path;
 };
 
-// Throws std::system_error.
+// Both ends close on exec; the master does not block, the slave is raw at 9600 baud until its
+// writer sets a mode of its own. Throws std::system_error (and leaves nothing open).
 Pty openPty();
 
 // Raw 8N1, no echo, no line or output processing; `baud` also sets the speed (0 leaves it).

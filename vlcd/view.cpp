@@ -1,7 +1,5 @@
 #include "vlcd/view.h"
 
-#include <ostream>
-
 namespace marqel::vlcd {
 
 namespace {
@@ -20,7 +18,7 @@ std::string fit(std::string text) {
 
 }  // namespace
 
-std::vector<std::string> glassLines(const Display& display, bool unicode) {
+std::vector<std::string> glassLinesWithoutTiming(const Display& display, bool unicode) {
   const std::string_view side = unicode ? "│" : "|";
   const std::string_view across = unicode ? "─" : "-";
   std::vector<std::string> lines;
@@ -41,6 +39,11 @@ std::vector<std::string> glassLines(const Display& display, bool unicode) {
   const auto contrast = display.contrast();
   lines.push_back(fit(" contrast " + (contrast ? std::to_string(*contrast) : std::string("-")) +
                       "  stray " + std::to_string(display.strayBytes())));
+  return lines;
+}
+
+std::vector<std::string> glassLines(const Display& display, bool unicode) {
+  std::vector<std::string> lines = glassLinesWithoutTiming(display, unicode);
   lines.push_back(fit(" timing faults 1:" + std::to_string(display.faultCount(1)) +
                       " 2:" + std::to_string(display.faultCount(2))));
   return lines;
@@ -53,11 +56,6 @@ std::string drawAt(std::span<const std::string> lines, int row, int column) {
     out += line;
   }
   return out;
-}
-
-void drawGlass(std::ostream& out, const Display& display, int row, int column, bool unicode) {
-  const std::vector<std::string> lines = glassLines(display, unicode);
-  out << drawAt(lines, row, column) << std::flush;
 }
 
 }  // namespace marqel::vlcd

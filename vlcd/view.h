@@ -1,5 +1,4 @@
 #pragma once
-#include <iosfwd>
 #include <span>
 #include <string>
 #include <vector>
@@ -16,12 +15,12 @@ inline constexpr int kViewWidth = Display::kColumns + 2;
 // No escape codes; every line is exactly kViewWidth terminal columns wide. With `unicode` false the
 // cells use glassText()'s stand-ins and the frame is plain ASCII.
 std::vector<std::string> glassLines(const Display& display, bool unicode = true);
+// glassLines() without the timing faults, for a line that carries no timing (a pseudo-terminal
+// written by a process on the same machine), where they would mean nothing.
+std::vector<std::string> glassLinesWithoutTiming(const Display& display, bool unicode = true);
 
 // Escape sequences that write `lines` with the first one at screen row `row`, column `column`
 // (both 1-based, as the terminal counts them). Nothing else on the screen is touched.
 std::string drawAt(std::span<const std::string> lines, int row, int column);
-
-// glassLines() drawn at (row, column), flushed.
-void drawGlass(std::ostream& out, const Display& display, int row, int column, bool unicode = true);
 
 }  // namespace marqel::vlcd

@@ -1,5 +1,6 @@
 // `marqel-host demo` as a newcomer starts it: in a terminal, without a display, a settings file or
 // any hardware. It must draw the glass as the simulated player plays, and end cleanly.
+#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -23,7 +24,6 @@ struct Screen {
   std::string output;  // everything written to the terminal, escape codes included
 };
 
-// `keys`: each key with the milliseconds after the start at which it is pressed.
 // Each test runs its own copy of the module: tests run in parallel, and overwriting a library
 // that another process has mapped would pull the code from under it.
 std::string ModuleCopyForThisTest() {
@@ -32,8 +32,10 @@ std::string ModuleCopyForThisTest() {
       .string();
 }
 
+// `keys`: each key with the milliseconds after the start at which it is pressed. With `noInput`
+// the demo's standard input is at its end from the start (as under `< /dev/null`).
 Screen RunDemoInATerminal(const std::vector<std::string>& args,
-                          std::vector<std::pair<int, char>> keys = {}) {
+                          std::vector<std::pair<int, char>> keys = {}, bool noInput = false) {
   int master = -1;
   winsize size{40, 120, 0, 0};
   const pid_t pid = ::forkpty(&master, nullptr, nullptr, &size);
@@ -41,6 +43,10 @@ Screen RunDemoInATerminal(const std::vector<std::string>& args,
     ::unsetenv("DISPLAY");
     ::unsetenv("WAYLAND_DISPLAY");
     ::setenv("LANG", "C.UTF-8", 1);
+    if (noInput) {
+      const int null = ::open("/dev/null", O_RDONLY);
+      if (null < 0 || ::dup2(null, STDIN_FILENO) < 0) ::_exit(126);
+    }
     std::vector<std::string> argv{MARQEL_HOST_PATH, "demo", "--plugin", ModuleCopyForThisTest()};
     argv.insert(argv.end(), args.begin(), args.end());
     std::vector<char*> raw;
@@ -100,6 +106,13 @@ TEST_F(Demo, DrawsTheGlassAsTheTrackPlaysAndEndsCleanly) {
   EXPECT_THAT(screen.output, HasSubstr("demo ended"));
   // The terminal is given back: the alternate screen is left and the cursor shown again.
   EXPECT_THAT(screen.output, HasSubstr("\x1b[?25h\x1b[?1049l"));
+}
+
+TEST_F(Demo, DrawsAndEndsCleanlyWithItsInputAtItsEnd) {
+  const Screen screen = RunDemoInATerminal({"--seconds", "1.5"}, {}, true);
+  EXPECT_EQ(screen.exitCode, 0) << screen.output;
+  EXPECT_THAT(screen.output, HasSubstr("│KESTREL LANE               │"));
+  EXPECT_THAT(screen.output, HasSubstr("demo ended"));
 }
 
 TEST_F(Demo, KeysPauseSkipAndQuit) {

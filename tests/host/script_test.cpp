@@ -51,7 +51,7 @@ TEST(Script, EachCommandReadsAsDocumented) {
 }
 
 TEST(Script, CommentsAndBlankLinesAreSkippedButCounted) {
-  const Script script = Parse("# a comment\n\n   \nstate 3\n#state 1\n");
+  const Script script = Parse("# a comment\n\n   \nstate 3\n#state 1\n  # indented\n\t#state 2\n");
   ASSERT_EQ(script.commands.size(), 1u);
   EXPECT_EQ(script.commands[0], (ScriptCommand{Kind::State, 3, "", 4}));
 }
@@ -78,6 +78,7 @@ TEST(Script, MalformedLinesNameFileLineAndWhatIsWrong) {
   const std::vector<BadScript> cases = {
       {"state\n", "play.txt:1: expected `state N`"},
       {"state 1 2\n", "play.txt:1: expected `state N`"},
+      {"state 1  # playing\n", "play.txt:1: expected `state N`"},  // a comment takes a line
       {"\nstate one\n", "play.txt:2: `one` is not a signed 32-bit decimal number"},
       {"length 2147483648\n", "play.txt:1: `2147483648` is not a signed 32-bit decimal number"},
       {"position 1.5\n", "play.txt:1: `1.5` is not a signed 32-bit decimal number"},

@@ -69,6 +69,8 @@ TEST(View, FramesTheGlassAtAFixedWidth) {
   EXPECT_EQ(lines[1], "│▶ Song" + std::string(21, ' ') + "│");
   EXPECT_NE(lines[6].find("contrast 0  stray 1"), std::string::npos);
   EXPECT_NE(lines[7].find("timing faults 1:0 2:0"), std::string::npos);
+  const std::vector<std::string> untimed = glassLinesWithoutTiming(display);
+  EXPECT_EQ(untimed, std::vector<std::string>(lines.begin(), lines.end() - 1));
 
   const std::vector<std::string> ascii = glassLines(display, false);
   EXPECT_EQ(ascii[0], "+" + std::string(27, '-') + "+");
