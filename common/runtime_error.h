@@ -25,11 +25,17 @@ inline constexpr std::int32_t kInputPastEndOfFile = 62;
 inline constexpr std::int32_t kDiskFull = 61;
 inline constexpr std::int32_t kPermissionDenied = 70;
 inline constexpr std::int32_t kPathFileAccessError = 75;
+inline constexpr std::int32_t kPathNotFound = 76;
 inline constexpr std::int32_t kObjectNotSet = 91;
 inline constexpr std::int32_t kTypeMismatch = 13;
 inline constexpr std::int32_t kCannotLoadDll = 48;
 inline constexpr std::int32_t kAutomationError = 440;
+inline constexpr std::int32_t kFormAlreadyDisplayed = 400;
+// A desktop window is wanted but no display server can be reached.
+inline constexpr std::int32_t kNoDisplay = 429;
 // Serial-port control errors.
+// A setting that cannot change while the port is open (the port number).
+inline constexpr std::int32_t kPortOperationWhileOpen = 8000;
 inline constexpr std::int32_t kPortInvalid = 8002;
 inline constexpr std::int32_t kPortAlreadyOpen = 8005;
 inline constexpr std::int32_t kPortNotOpen = 8018;

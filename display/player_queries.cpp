@@ -15,15 +15,15 @@ std::int32_t AskPlayer(Component& component, std::int32_t wParam, std::int32_t l
 }  // namespace
 
 std::int32_t QueryPlaybackState(Component& component) {
-  return AskPlayer(component, 0, kMsgPlaybackState);
+  return AskPlayer(component, 0, platform::kIpcIsPlaying);
 }
 
 std::int32_t QueryTrackLengthSeconds(Component& component) {
-  return AskPlayer(component, 1, kMsgOutputTime);
+  return AskPlayer(component, 1, platform::kIpcGetOutputTime);
 }
 
 std::int32_t QueryTrackPositionMs(Component& component) {
-  return AskPlayer(component, 0, kMsgOutputTime);
+  return AskPlayer(component, 0, platform::kIpcGetOutputTime);
 }
 
 }  // namespace marqel

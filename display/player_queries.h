@@ -7,10 +7,6 @@ namespace marqel {
 
 class Component;
 
-// User-message numbers, sent as WM_USER with the number as lParam.
-inline constexpr std::int32_t kMsgPlaybackState = 104;
-inline constexpr std::int32_t kMsgOutputTime = 105;
-
 // 1 playing, 3 paused, anything else stopped.
 std::int32_t QueryPlaybackState(Component& component);
 // Seconds; 0 or less when no track is loaded.

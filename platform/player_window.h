@@ -7,6 +7,9 @@ namespace marqel::platform {
 
 using WindowHandle = std::int32_t;
 inline constexpr std::uint32_t WM_USER = 0x400;
+// The player's user messages: sent as WM_USER, with the number as lParam.
+inline constexpr std::int32_t kIpcIsPlaying = 104;  // wParam 0: 1 playing, 3 paused, else stopped
+inline constexpr std::int32_t kIpcGetOutputTime = 105;  // wParam 0: position ms, 1: length s
 
 class PlayerWindows {
  public:

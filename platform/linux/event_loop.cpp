@@ -156,8 +156,6 @@ void EventLoop::wake() {
 }
 
 void EventLoop::runUntil(const std::function<bool()>& done) {
-  ++depth_;
-  ScopeExit leave{[this] { --depth_; }};
   while (!done()) {
     dispatchOne();
   }

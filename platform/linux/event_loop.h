@@ -58,11 +58,8 @@ class EventLoop final : public TimerFactory {
 
   // Milliseconds of loop time since the loop was made (virtual or real).
   std::int64_t nowMs() const;
-  bool virtualTime() const { return virtualTime_; }
   // How many timer ticks have been dispatched so far (all timers made by createTimer).
   std::uint64_t timerTicks() const { return timerTicks_; }
-  // How many runUntil levels are running (0 outside the loop, 2 inside a modal loop).
-  int depth() const { return depth_; }
 
  private:
   class LoopTimer;
@@ -90,7 +87,6 @@ class EventLoop final : public TimerFactory {
   void gather();
   void collectDue(Clock::time_point at);
   bool dispatch(const Ready& item);
-  void fireTimer(int id);
   // The earliest moment a timer or task is due; Clock::time_point::max() when nothing is.
   Clock::time_point nextDue() const;
   Clock::time_point now() const;
@@ -106,7 +102,6 @@ class EventLoop final : public TimerFactory {
   std::map<int, std::shared_ptr<std::function<void()>>> tickHooks_;
   std::deque<Ready> ready_;
   int nextId_ = 1;
-  int depth_ = 0;
   std::uint64_t timerTicks_ = 0;
   int wakePipe_[2] = {-1, -1};
 };

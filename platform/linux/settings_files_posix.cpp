@@ -17,7 +17,6 @@
 namespace marqel::platform::linux_ {
 namespace {
 
-constexpr std::int32_t kPathNotFound = 76;
 constexpr mode_t kAnyWrite = S_IWUSR | S_IWGRP | S_IWOTH;
 
 std::string Reason(int error) {
@@ -90,7 +89,7 @@ void CheckWritable(const std::string& target, const std::string& directory) {
   }
   if (::stat(directory.c_str(), &st) != 0) {
     if (errno == ENOENT || errno == ENOTDIR) {
-      throw RuntimeError(kPathNotFound,
+      throw RuntimeError(err::kPathNotFound,
                          "Path not found: the directory " + directory + " does not exist");
     }
     RaiseWriteError(errno, target);

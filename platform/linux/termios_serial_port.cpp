@@ -111,7 +111,8 @@ std::string TermiosSerialPort::label() const {
 
 void TermiosSerialPort::setCommPort(std::int16_t port) {
   if (fd_.valid()) {
-    throw RuntimeError(kErrPortOpened, "Operation not valid while the port is opened");
+    throw RuntimeError(err::kPortOperationWhileOpen,
+                       "Operation not valid while the port is opened");
   }
   port_ = port;
 }

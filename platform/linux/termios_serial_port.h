@@ -20,9 +20,6 @@
 
 namespace marqel::platform::linux_ {
 
-// Raised by setCommPort while the port is open, as the classic port control does.
-inline constexpr std::int32_t kErrPortOpened = 8000;
-
 // Port number -> device path, e.g. {3, "/dev/ttyUSB0"}.
 using SerialDeviceOverrides = std::map<int, std::string>;
 

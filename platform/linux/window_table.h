@@ -12,10 +12,6 @@
 
 namespace marqel::platform {
 
-// The player's user-message numbers (sent with WM_USER as the message, the id as lParam).
-inline constexpr std::int32_t kIpcIsPlaying = 104;  // wParam 0: 1 playing, 3 paused, else stopped
-inline constexpr std::int32_t kIpcGetOutputTime = 105;  // wParam 0: position ms, 1: length s
-
 struct PlayerWindowState {
   std::string text;  // window text, ANSI bytes
   std::int32_t state = 0;

@@ -19,16 +19,6 @@ class Session;
 
 namespace marqel::module {
 
-// Message boxes of whatever the session shows them with at the moment of showing.
-class SessionMessageBoxes final : public platform::MessageBoxes {
- public:
-  explicit SessionMessageBoxes(system::Session& session) : session_(session) {}
-  void show(std::u16string_view text, platform::MessageIcon icon) override;
-
- private:
-  system::Session& session_;
-};
-
 class ModulePlatform {
  public:
   explicit ModulePlatform(system::Session& session);
@@ -44,7 +34,6 @@ class ModulePlatform {
   platform::linux_::SleepDelay delay_;
   platform::linux_::Cp1252CodePage codePage_;
   platform::linux_::LocaleTextCase textCase_;
-  SessionMessageBoxes messageBoxes_;
   ModuleFileInfo moduleInfo_;
   platform::linux_::PosixSettingsFiles files_;
   SessionDialogViews dialogs_;

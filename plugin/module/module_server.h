@@ -25,13 +25,10 @@ class ModuleServer {
   // The component for a new object: on first use made on the current session's platform, and
   // Main run on it. An error from Main passes to the caller, and the next object tries again.
   Component& componentForNewObject();
-  // The component, once Main has run on it (nullptr before, or once the session has ended).
-  Component* component() { return started_ ? component_.get() : nullptr; }
 
   void lock() { ++locks_; }
   void unlock() { --locks_; }
   bool canUnload() const { return locks_ == 0; }
-  std::int64_t locks() const { return locks_; }
 
  private:
   ModuleServer() = default;

@@ -8,8 +8,6 @@
 namespace marqel::module {
 namespace {
 
-constexpr std::int32_t kFormAlreadyDisplayed = 400;
-
 // An action from outside is one user event: whatever it raises ends there, as an error inside a
 // control's event ends at the event's edge, and never reaches the driver.
 template <class Action>
@@ -28,7 +26,7 @@ ScriptDialogView::~ScriptDialogView() {
 
 void ScriptDialogView::showModal(settings::Form2& form) {
   if (form_ != nullptr) {
-    throw RuntimeError(kFormAlreadyDisplayed, "Form already displayed; can't show modally");
+    throw RuntimeError(err::kFormAlreadyDisplayed, "Form already displayed; can't show modally");
   }
   // The dialog may be unloaded from inside this loop (Exit, Quit); it stays alive until then.
   const std::shared_ptr<settings::Form2> keepAlive = form.weak_from_this().lock();

@@ -156,16 +156,25 @@ TEST(EventLoop, TickHooksRunAfterEachTick) {
   EXPECT_EQ(order, (std::vector<std::string>{"tick", "hook", "tick", "hook"}));
 }
 
-TEST(EventLoop, WakeFromOutsideMakesTheLoopRecheck) {
+TEST(EventLoop, WakeFromAnIdleHookEndsTheWait) {
   EventLoop loop;
   bool done = false;
-  // Nothing is scheduled: only the wake-up can end the wait.
-  loop.post([&] {
+  // As a toolkit closing its window does: the condition changes inside an idle hook, just before
+  // the loop would sleep for the hook's whole interval. Only the wake-up ends that sleep early.
+  const int hook = loop.addIdleHook(
+      [&] {
+        done = true;
+        loop.wake();
+      },
+      Duration(60'000));
+  // Should the wake-up be lost, this fails the test and ends the loop rather than letting it hang.
+  const int failSafe = loop.callAfter(Duration(2'000), [&] {
+    ADD_FAILURE() << "not woken";
     done = true;
-    loop.wake();
   });
   loop.runUntil([&] { return done; });
-  EXPECT_TRUE(done);
+  loop.removeIdleHook(hook);
+  loop.cancel(failSafe);
 }
 
 TEST(EventLoop, ATimerOutlivingItsLoopIsHarmless) {

@@ -222,7 +222,7 @@ TEST_F(SerialPortTest, PortNumberIsFixedWhileOpen) {
   TermiosSerialPort port{{{3, pty_.slavePath()}}};
   port.setCommPort(3);
   port.open();
-  ExpectError([&] { port.setCommPort(4); }, kErrPortOpened,
+  ExpectError([&] { port.setCommPort(4); }, err::kPortOperationWhileOpen,
               {"Operation not valid while the port is opened"});
   EXPECT_EQ(port.commPort(), 3);
   ExpectError([&] { port.open(); }, err::kPortAlreadyOpen, {"COM3", "already open"});

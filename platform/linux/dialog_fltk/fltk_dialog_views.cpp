@@ -25,7 +25,6 @@ using settings::ControlKind;
 using settings::Form2;
 using settings::Form2Control;
 
-constexpr std::int32_t kFormAlreadyDisplayed = 400;
 constexpr Fl_Fontsize kFontSize = 12;
 
 struct PixelRect {
@@ -282,7 +281,7 @@ void FltkDialogViews::fire(Action&& action) {
 
 void FltkDialogViews::showModal(Form2& form) {
   if (window_ != nullptr) {
-    throw RuntimeError(kFormAlreadyDisplayed, "Form already displayed; can't show modally");
+    throw RuntimeError(err::kFormAlreadyDisplayed, "Form already displayed; can't show modally");
   }
   if (form.unloaded()) {
     return;

@@ -21,8 +21,6 @@ class FltkDialogViews final : public DialogViews, private settings::Form2Observe
   void showModal(settings::Form2& form) override;
   void closeDialog() override;
 
-  bool isOpen() const { return window_ != nullptr; }
-
   struct Window;  // the toolkit's widgets, kept out of this header
 
  private:

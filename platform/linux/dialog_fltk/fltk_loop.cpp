@@ -15,9 +15,6 @@ namespace {
 
 constexpr auto kToolkitTurn = std::chrono::milliseconds(10);
 
-// Raised when no display server can be reached (no such server, or no DISPLAY at all).
-constexpr std::int32_t kNoDisplay = 429;
-
 }  // namespace
 
 bool FltkDisplayAvailable() {
@@ -35,8 +32,8 @@ bool FltkDisplayAvailable() {
 void OpenFltkDisplay() {
   if (!FltkDisplayAvailable()) {
     const char* name = std::getenv("DISPLAY");
-    throw RuntimeError(kNoDisplay, std::string("Cannot open the display \"") +
-                                       (name != nullptr ? name : "") + "\" to show a window");
+    throw RuntimeError(err::kNoDisplay, std::string("Cannot open the display \"") +
+                                            (name != nullptr ? name : "") + "\" to show a window");
   }
 }
 

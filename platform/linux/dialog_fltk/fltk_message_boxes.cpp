@@ -8,11 +8,11 @@
 #include <FL/fl_draw.H>
 
 #include <algorithm>
-#include <cstdio>
 #include <memory>
 #include <string>
 
 #include "platform/linux/dialog_fltk/fltk_loop.h"
+#include "platform/linux/stderr_message_boxes.h"
 
 // Xlib, under FLTK's drawing header, defines None as a macro.
 #ifdef None
@@ -75,11 +75,11 @@ void OnDismiss(Fl_Widget* widget, void*) {
 FltkMessageBoxes::FltkMessageBoxes(EventLoop& loop) : loop_(loop) {}
 
 void FltkMessageBoxes::show(std::u16string_view text, MessageIcon icon) {
-  const std::string utf8 = FltkText(text);
   if (!FltkDisplayAvailable()) {
-    std::fprintf(stderr, "[marqel] %s\n", utf8.c_str());
+    StderrMessageBoxes().show(text, icon);
     return;
   }
+  const std::string utf8 = FltkText(text);
 
   fl_font(FL_HELVETICA, kFontSize);
   int textWidth = kMaxTextWidth;

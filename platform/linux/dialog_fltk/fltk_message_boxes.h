@@ -14,7 +14,8 @@ class FltkMessageBoxes final : public MessageBoxes {
   explicit FltkMessageBoxes(EventLoop& loop);
 
   // Returns once the box is dismissed (OK, Enter, Escape or the close button). Without a display
-  // the message goes to the standard error stream instead and counts as dismissed at once.
+  // the message goes to the standard error stream instead, as StderrMessageBoxes writes it, and
+  // counts as dismissed at once.
   void show(std::u16string_view text, MessageIcon icon) override;
 
  private:

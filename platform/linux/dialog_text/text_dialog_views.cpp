@@ -20,7 +20,6 @@ namespace {
 using settings::Form2;
 
 constexpr int kGaugeCells = 32;
-constexpr std::int32_t kFormAlreadyDisplayed = 400;
 
 constexpr std::string_view kHelp =
     "Choose: 1-4 port, + or - contrast step, c N contrast (0-127), s Set & Save, x Exit, "
@@ -107,7 +106,7 @@ void TextDialogViews::write(std::string_view text) const {
 
 void TextDialogViews::showModal(settings::Form2& form) {
   if (open_) {
-    throw RuntimeError(kFormAlreadyDisplayed, "Form already displayed; can't show modally");
+    throw RuntimeError(err::kFormAlreadyDisplayed, "Form already displayed; can't show modally");
   }
   if (form.unloaded()) {
     return;
@@ -122,7 +121,6 @@ void TextDialogViews::showModal(settings::Form2& form) {
   open_ = true;
   form.setObserver(this);
   write(Render(form));
-  dirty_ = false;
   const int watch = loop_.watchFd(inputFd_, [this] { onReadable(); });
   // Choices already typed ahead of this opening are taken first.
   while (open_ && pendingInput_.find('\n') != std::string::npos) {
@@ -149,9 +147,8 @@ void TextDialogViews::closeDialog() {
   loop_.wake();
 }
 
-void TextDialogViews::controlsChanged(const Form2&) {
-  dirty_ = true;
-}
+// Nothing to do at once: the form is drawn again after every choice, whatever it changed.
+void TextDialogViews::controlsChanged(const Form2&) {}
 
 void TextDialogViews::onReadable() {
   char buffer[512];
@@ -226,7 +223,6 @@ void TextDialogViews::handleLine(std::string_view raw) {
   }
   if (open_ && form_ != nullptr) {
     write(Render(*form_));
-    dirty_ = false;
   }
 }
 

@@ -43,7 +43,6 @@ class TextDialogViews final : public DialogViews, private settings::Form2Observe
   int outputFd_;
   settings::Form2* form_ = nullptr;
   bool open_ = false;
-  bool dirty_ = false;
   std::string pendingInput_;
 };
 

@@ -27,7 +27,7 @@ DefaultSystem& Default() {
 
 Session::Session(platform::EventLoop& loop, platform::WindowTable& windows,
                  platform::MessageBoxes& messageBoxes)
-    : loop_(loop), windows_(windows), messageBoxes_(&messageBoxes) {}
+    : loop_(loop), windows_(windows), messageBoxes_(messageBoxes) {}
 
 Session::~Session() {
   // A hook may remove itself (or others) while it runs.
@@ -55,10 +55,6 @@ Session& CurrentSession() {
 
 void SetCurrentSession(Session* session) {
   g_current = session;
-}
-
-bool HostSessionPresent() {
-  return g_current != nullptr;
 }
 
 }  // namespace marqel::system

@@ -54,8 +54,7 @@ class Session {
 
   platform::EventLoop& loop() const { return loop_; }
   platform::WindowTable& windows() const { return windows_; }
-  platform::MessageBoxes& messageBoxes() const { return *messageBoxes_; }
-  void setMessageBoxes(platform::MessageBoxes& boxes) { messageBoxes_ = &boxes; }
+  platform::MessageBoxes& messageBoxes() const { return messageBoxes_; }
 
   DialogStyle dialogStyle = DialogStyle::None;
   // COMn -> device path (the host's --com N=DEVICE); ports not listed keep the usual device.
@@ -74,7 +73,7 @@ class Session {
  private:
   platform::EventLoop& loop_;
   platform::WindowTable& windows_;
-  platform::MessageBoxes* messageBoxes_;
+  platform::MessageBoxes& messageBoxes_;
   DialogControls* openDialog_ = nullptr;
   std::map<int, std::function<void()>> endHooks_;
   int nextHook_ = 1;
@@ -85,7 +84,5 @@ Session& CurrentSession();
 // Makes `session` current (nullptr: none, so the default one is used again). The host calls this
 // before it loads a component and keeps the session alive until the component is unloaded.
 void SetCurrentSession(Session* session);
-// Whether a host has made a session current.
-bool HostSessionPresent();
 
 }  // namespace marqel::system
