@@ -43,47 +43,51 @@ std::u16string Utf8ToUtf16(std::string_view text) {
   out.reserve(text.size());
   std::size_t i = 0;
   while (i < text.size()) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    int extra = 0;
-    char32_t cp = 0;
+    const auto lead = static_cast<unsigned char>(text[i++]);
     if (lead < 0x80) {
-      cp = lead;
-    } else if ((lead & 0xE0) == 0xC0) {
-      extra = 1;
-      cp = lead & 0x1Fu;
-    } else if ((lead & 0xF0) == 0xE0) {
-      extra = 2;
-      cp = lead & 0x0Fu;
-    } else if ((lead & 0xF8) == 0xF0) {
-      extra = 3;
-      cp = lead & 0x07u;
-    } else {
-      out.push_back(static_cast<char16_t>(kReplacement));
-      ++i;
+      out.push_back(lead);
       continue;
     }
-    if (i + static_cast<std::size_t>(extra) >= text.size()) {  // truncated sequence
-      out.push_back(static_cast<char16_t>(kReplacement));
-      break;
+    // The lead byte fixes the length and the range of the first continuation byte; the narrowed
+    // ranges after E0, ED, F0 and F4 exclude overlong forms, surrogates and values past U+10FFFF.
+    int extra = 0;
+    char32_t cp = 0;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+      extra = 1;
+      cp = lead & 0x1Fu;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+      extra = 2;
+      cp = lead & 0x0Fu;
+      low = lead == 0xE0 ? 0xA0 : 0x80;
+      high = lead == 0xED ? 0x9F : 0xBF;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      extra = 3;
+      cp = lead & 0x07u;
+      low = lead == 0xF0 ? 0x90 : 0x80;
+      high = lead == 0xF4 ? 0x8F : 0xBF;
     }
-    bool valid = true;
-    for (int k = 1; k <= extra; ++k) {
-      const auto cont = static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]);
-      if ((cont & 0xC0) != 0x80) {
-        valid = false;
+    // A byte that cannot start a sequence, or a sequence cut short (by the end of the text or by
+    // a byte that cannot continue it), becomes one U+FFFD; decoding resumes at the byte that did
+    // not fit, so nothing after the damage is lost.
+    bool complete = extra > 0;
+    for (int k = 0; k < extra; ++k) {
+      if (i == text.size()) {
+        complete = false;
+        break;
+      }
+      const auto cont = static_cast<unsigned char>(text[i]);
+      if (cont < low || cont > high) {
+        complete = false;
         break;
       }
       cp = (cp << 6) | (cont & 0x3Fu);
-    }
-    const bool overlong =
-        (extra == 1 && cp < 0x80) || (extra == 2 && cp < 0x800) || (extra == 3 && cp < 0x10000);
-    if (!valid || overlong || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-      out.push_back(static_cast<char16_t>(kReplacement));
       ++i;
-      continue;
+      low = 0x80;
+      high = 0xBF;
     }
-    AppendUtf16(out, cp);
-    i += static_cast<std::size_t>(extra) + 1;
+    AppendUtf16(out, complete ? cp : kReplacement);
   }
   return out;
 }

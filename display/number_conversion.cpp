@@ -3,14 +3,10 @@
 #include <cmath>
 #include <limits>
 
-#include "common/runtime_error.h"
+#include "common/byte_conversion.h"
 
 namespace marqel {
 namespace {
-
-[[noreturn]] void RaiseOverflow() {
-  throw RuntimeError(err::kOverflow, "Overflow");
-}
 
 // The rounded value as T, when it lies within T's range (NaN never does).
 template <class T>
@@ -47,13 +43,6 @@ std::int32_t RoundToInt32(double value) {
 
 std::uint8_t RoundToByte(double value) {
   return RoundedInto<std::uint8_t>(value);
-}
-
-std::uint8_t ToByte(std::int32_t value) {
-  if (value < 0 || value > 255) {
-    RaiseOverflow();
-  }
-  return static_cast<std::uint8_t>(value);
 }
 
 }  // namespace marqel

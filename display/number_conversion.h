@@ -17,7 +17,4 @@ std::int32_t RoundToInt32(double value);
 // raise an overflow, as does NaN.
 std::uint8_t RoundToByte(double value);
 
-// A whole number as an unsigned byte; raises an overflow outside 0 to 255.
-std::uint8_t ToByte(std::int32_t value);
-
 }  // namespace marqel

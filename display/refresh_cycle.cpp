@@ -4,6 +4,7 @@
 #include <string>
 #include <utility>
 
+#include "common/byte_conversion.h"
 #include "common/runtime_error.h"
 #include "common/shared_types.h"
 #include "display/number_conversion.h"
@@ -33,20 +34,6 @@ struct TickValues {
 
 bool ShowsTrack(std::int32_t state) {
   return state == PlaybackState::kPlaying || state == PlaybackState::kPaused;
-}
-
-// A failing look at the port's state counts as "closed": the open is tried anyway.
-void OpenPortIfClosed(Component& component) {
-  if (ResumeNextCondition([&] { return !component.MSComm1().portOpen(); })) {
-    ResumeNext([&] { component.MSComm1().open(); });
-  }
-}
-
-// A failing look at the port's state counts as "open": the close is tried anyway.
-void ClosePortIfOpen(Component& component) {
-  if (ResumeNextCondition([&] { return component.MSComm1().portOpen(); })) {
-    ResumeNext([&] { component.MSComm1().close(); });
-  }
 }
 
 void WriteLine(Component& component, std::uint8_t controller, std::uint8_t lineCommand,

@@ -2,20 +2,27 @@
 
 #include <string>
 
+#include "common/byte_conversion.h"
 #include "common/runtime_error.h"
 #include "common/shared_types.h"
 #include "plugin/component.h"
 
 namespace marqel {
+namespace {
+
+// A contrast byte has bit 7 set; the contrast (0..127) is the rest.
+constexpr std::int32_t kContrastByteBase = 128;
+
+}  // namespace
 
 void SendLineByte(Component& component, std::int32_t number) {
-  if (number < 0 || number > 255) {
-    throw RuntimeError(err::kOverflow, "Overflow");
-  }
-  component.MSComm1().output(static_cast<std::uint8_t>(number));
+  // Checked before the port is reached: reaching it may load Form1 and start the link.
+  const std::uint8_t byte = ToByte(number);
+  component.MSComm1().output(byte);
 }
 
-void SendLcdByte(Component& component, std::uint8_t value, bool isCommand, std::uint8_t controller) {
+void SendLcdByte(Component& component, std::uint8_t value, bool isCommand,
+                 std::uint8_t controller) {
   // The sums are formed as the board's byte layout defines them; a controller number outside
   // 1..4 gives a number that is no byte, and that send is skipped.
   const std::int32_t high = (value & 0xF0) / 16;
@@ -40,17 +47,16 @@ void SendLcdText(Component& component, std::u16string_view text, std::uint8_t co
   line.append(static_cast<std::size_t>(BAR_CELLS) - line.size(), u' ');
   const auto& codePage = component.platform().codePage;
   for (const char16_t ch : line) {
-    const std::uint32_t code = codePage.codeOf(ch);
-    if (code > 255) {
-      throw RuntimeError(err::kOverflow, "Overflow");
-    }
-    SendLcdByte(component, static_cast<std::uint8_t>(code), false, controller);
+    SendLcdByte(component, ToByte(codePage.codeOf(ch)), false, controller);
   }
 }
 
+void SendContrastByte(Component& component, std::uint8_t contrast) {
+  SendLineByte(component, kContrastByteBase + static_cast<std::int32_t>(contrast));
+}
+
 void SetLcdContrast(Component& component, std::uint8_t contrast) {
-  const std::int32_t n = static_cast<std::int32_t>(contrast) + 128;
-  ResumeNext([&] { SendLineByte(component, n); });
+  ResumeNext([&] { SendContrastByte(component, contrast); });
   ResumeNext([&] { component.waitOnLine(kContrastSettleMs); });
 }
 

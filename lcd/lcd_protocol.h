@@ -28,6 +28,9 @@ void SendLcdCommand(Component& component, std::uint8_t controller, std::uint8_t 
 void SendLcdText(Component& component, std::u16string_view text, std::uint8_t controller);
 // The contrast byte, then a 2 ms wait. Resume next.
 void SetLcdContrast(Component& component, std::uint8_t contrast);
+// Only the contrast byte, no wait. Raises: a contrast above 127 is no byte (overflow), and a port
+// that cannot send fails the call.
+void SendContrastByte(Component& component, std::uint8_t contrast);
 
 // Sends one byte on the port control; a number outside 0..255 is no byte and raises an overflow.
 void SendLineByte(Component& component, std::int32_t number);

@@ -28,9 +28,13 @@ Form1& Component::loadedForm1() {
   return *form1_;
 }
 
-platform::SerialPort& Component::MSComm1() { return *loadedForm1().MSComm1; }
+platform::SerialPort& Component::MSComm1() {
+  return *loadedForm1().MSComm1;
+}
 
-platform::Timer& Component::Timer1() { return *loadedForm1().Timer1; }
+platform::Timer& Component::Timer1() {
+  return *loadedForm1().Timer1;
+}
 
 void Component::loadForm1() {
   if (form1_) {
@@ -51,8 +55,14 @@ void Component::unloadForm1() {
 
 settings::Form2& Component::form2() {
   if (!form2_) {
-    form2_ = std::make_shared<settings::Form2>(*this);
-    form2_->load();
+    // Held here while its load step runs: the contrast preview may load Form1, whose failure
+    // box keeps the message loop running, and a Quit delivered meanwhile unloads the dialog.
+    const auto form = std::make_shared<settings::Form2>(*this);
+    form2_ = form;
+    form->load();
+    if (form2_ != form) {
+      throw RuntimeError(err::kObjectNotSet, "The dialog was closed while it was loading");
+    }
   }
   return *form2_;
 }
@@ -72,6 +82,41 @@ void Component::waitOnLine(std::int32_t ms) {
     ResumeNext([&] { form1_->MSComm1->drain(); });
   }
   platform_.delay.DELAY(ms);
+}
+
+namespace {
+
+void CloseIfOpen(Component& component) {
+  if (component.MSComm1().portOpen()) {
+    component.MSComm1().close();
+  }
+}
+
+}  // namespace
+
+void OpenPortIfClosed(Component& component) {
+  if (ResumeNextCondition([&] { return !component.MSComm1().portOpen(); })) {
+    ResumeNext([&] { component.MSComm1().open(); });
+  }
+}
+
+void ClosePortIfOpen(Component& component) {
+  if (ResumeNextCondition([&] { return component.MSComm1().portOpen(); })) {
+    ResumeNext([&] { component.MSComm1().close(); });
+  }
+}
+
+void ReopenPort(Component& component, std::uint8_t port) {
+  // The number may only change while the port is closed.
+  CloseIfOpen(component);
+  component.MSComm1().setCommPort(port);
+  if (!component.MSComm1().portOpen()) {
+    component.MSComm1().open();
+  }
+}
+
+void ClosePortAfterFailure(Component& component) {
+  ResumeNext([&] { CloseIfOpen(component); });
 }
 
 }  // namespace marqel

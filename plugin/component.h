@@ -63,4 +63,17 @@ class Component {
   std::shared_ptr<settings::Form2> form2_;
 };
 
+// The port of Form1 is opened and closed only after a look at its state: an open port is never
+// opened, a closed one never closed. Reaching the port loads Form1 when it is not loaded.
+
+// Resume next: a failing look at the state counts as "closed", so the open is tried anyway.
+void OpenPortIfClosed(Component& component);
+// Resume next: a failing look at the state counts as "open", so the close is tried anyway.
+void ClosePortIfOpen(Component& component);
+// Closes the port if it is open, sets its number, opens it. The first failing step raises.
+void ReopenPort(Component& component, std::uint8_t port);
+// For a handler that has already told the user about a failure: closes the port if it is open.
+// Anything failing here is dropped; a look at the state that fails gives up without the close.
+void ClosePortAfterFailure(Component& component);
+
 }  // namespace marqel

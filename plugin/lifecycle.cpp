@@ -47,11 +47,7 @@ void Configure(Component& component) {
 void Quit(Component& component) {
   ResumeNext([&] { InitLcdController(component, 1); });
   ResumeNext([&] { InitLcdController(component, 2); });
-  ResumeNext([&] {
-    if (ResumeNextCondition([&] { return component.MSComm1().portOpen(); })) {
-      component.MSComm1().close();
-    }
-  });
+  ClosePortIfOpen(component);
   ResumeNext([&] { component.unloadForm1(); });
   ResumeNext([&] { component.unloadForm2(); });
 }

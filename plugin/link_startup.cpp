@@ -18,14 +18,7 @@ constexpr std::int32_t kTickIntervalMs = 500;
 
 void RunLinkStartup(Component& component) {
   try {
-    auto& port = component.MSComm1();
-    if (port.portOpen()) {
-      port.close();
-    }
-    port.setCommPort(component.linkSettings.port);
-    if (!port.portOpen()) {
-      port.open();
-    }
+    ReopenPort(component, component.linkSettings.port);
     InitLcdController(component, 1);
     InitLcdController(component, 2);
     SetLcdContrast(component, component.linkSettings.contrast);
@@ -41,11 +34,7 @@ void RunLinkStartup(Component& component) {
     // A window unloaded while the box was open (Quit) has released its port already; touching
     // the port now would start the link all over again.
     if (component.form1Loaded()) {
-      ResumeNext([&] {
-        if (component.MSComm1().portOpen()) {
-          component.MSComm1().close();
-        }
-      });
+      ClosePortAfterFailure(component);
     }
   }
 }

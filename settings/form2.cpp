@@ -17,9 +17,6 @@ namespace {
 constexpr std::int32_t kNoSuchControlElement = 340;
 constexpr std::int32_t kInvalidPropertyValue = 380;
 
-// The contrast byte of the line format: 128 + contrast.
-constexpr std::int32_t kContrastByteBase = 128;
-
 // What "Set & Save" leaves in DisplayMemory so that the next refresh redraws: a state the
 // player never reports, and a text no title equals.
 constexpr std::uint8_t kForcedRedrawState = 42;
@@ -80,13 +77,11 @@ void Form2::COM_Click(int index) {
 }
 
 void Form2::selectCOM(int index) {
-  // A hand-edited file can name a port without a button: then none is selected.
-  if (index < kFirstPort || index > kLastPort || index == selectedCOM_) {
-    return;
+  // A hand-edited file can name a port without a button: then none is selected. A selection
+  // that changes fires the button's click, as the user's click would.
+  if (index >= kFirstPort && index <= kLastPort && index != selectedCOM_) {
+    COM_Click(index);
   }
-  selectedCOM_ = index;
-  notify();
-  pendingPort_ = static_cast<std::uint8_t>(index);
 }
 
 // --- contrast bar ----------------------------------------------------------------------------
@@ -124,7 +119,7 @@ void Form2::Contrast_Change() {
   pendingContrast_ = static_cast<std::uint8_t>(contrastPosition_);
   lblContrast_ = DecimalText(static_cast<unsigned>(contrastPosition_));
   notify();
-  SendLineByte(component_, kContrastByteBase + pendingContrast_);
+  SendContrastByte(component_, pendingContrast_);
 }
 
 // --- push buttons ----------------------------------------------------------------------------
@@ -136,8 +131,7 @@ void Form2::Exit_Click() {
   const auto keepAlive = weak_from_this().lock();
   // The saved contrast, not the pending one. A closed port must not keep the dialog open: the
   // byte is dropped and the dialog unloads all the same.
-  ResumeNext(
-      [&] { SendLineByte(component_, kContrastByteBase + component_.linkSettings.contrast); });
+  ResumeNext([&] { SendContrastByte(component_, component_.linkSettings.contrast); });
   component_.unloadForm2();
 }
 
@@ -152,14 +146,8 @@ void Form2::SetSave_Click() {
     LinkSettings& settings = component_.linkSettings;
     settings.contrast = pendingContrast_;
     settings.port = pendingPort_;
-    if (component_.MSComm1().portOpen()) {
-      component_.MSComm1().close();
-    }
-    component_.MSComm1().setCommPort(settings.port);
-    if (!component_.MSComm1().portOpen()) {
-      component_.MSComm1().open();
-    }
-    SendLineByte(component_, kContrastByteBase + settings.contrast);
+    ReopenPort(component_, settings.port);
+    SendContrastByte(component_, settings.contrast);
     component_.waitOnLine(kContrastSettleMs);
     DisplayMemory& memory = component_.displayMemory;
     memory.lastState = kForcedRedrawState;
@@ -175,11 +163,7 @@ void Form2::SetSave_Click() {
       return;  // Quit has closed the port already; reaching it now would start the link again
     }
     // The user has been told; a port that refuses to close changes nothing for them.
-    ResumeNext([&] {
-      if (component_.MSComm1().portOpen()) {
-        component_.MSComm1().close();
-      }
-    });
+    ClosePortAfterFailure(component_);
   }
 }
 

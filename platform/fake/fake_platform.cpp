@@ -18,7 +18,8 @@ FakeSerialPort::~FakeSerialPort() {
 
 void FakeSerialPort::setCommPort(std::int16_t port) {
   if (open_) {
-    throw RuntimeError(8000, "Operation not valid while the port is opened");
+    throw RuntimeError(err::kPortOperationWhileOpen,
+                       "Operation not valid while the port is opened");
   }
   port_ = port;
   recorder_.record({LinkEvent::Kind::SetPort, port});
@@ -58,6 +59,10 @@ void FakeSerialPort::output(std::uint8_t byte) {
   if (world_.deviceGone) {
     throw RuntimeError(err::kPortDeviceGone, "COM" + std::to_string(port_) + ": device gone");
   }
+  if (world_.failNextSends > 0) {
+    --world_.failNextSends;
+    throw RuntimeError(err::kPortDeviceGone, "COM" + std::to_string(port_) + ": line fault");
+  }
   recorder_.record({LinkEvent::Kind::Byte, byte});
 }
 
@@ -85,7 +90,9 @@ void FakeDelay::DELAY(std::int32_t ms) {
 // --- text ----------------------------------------------------------------------------------
 
 namespace {
-bool IsDoubleByteChar(char16_t ch) { return (ch >= 0x3040 && ch <= 0x30FF) || (ch >= 0x4E00 && ch <= 0x9FFF); }
+bool IsDoubleByteChar(char16_t ch) {
+  return (ch >= 0x3040 && ch <= 0x30FF) || (ch >= 0x4E00 && ch <= 0x9FFF);
+}
 }  // namespace
 
 std::uint32_t DoubleByteTestCodePage::codeOf(char16_t ch) const {
@@ -117,7 +124,9 @@ std::u16string DoubleByteTestCodePage::fromAnsi(std::string_view bytes) const {
   return out;
 }
 
-std::uint32_t Latin1TestCodePage::codeOf(char16_t ch) const { return ch <= 0xFF ? ch : '?'; }
+std::uint32_t Latin1TestCodePage::codeOf(char16_t ch) const {
+  return ch <= 0xFF ? ch : '?';
+}
 
 std::string Latin1TestCodePage::toAnsi(std::u16string_view text) const {
   std::string out;
@@ -149,7 +158,8 @@ std::u16string Latin1TestTextCase::upperCase(std::u16string_view text) const {
 
 void FakeMessageBoxes::show(std::u16string_view text, platform::MessageIcon icon) {
   shown.push_back({std::u16string(text), icon});
-  recorder_.record({LinkEvent::Kind::MessageBox, static_cast<std::int32_t>(icon), Utf16ToUtf8(text)});
+  recorder_.record(
+      {LinkEvent::Kind::MessageBox, static_cast<std::int32_t>(icon), Utf16ToUtf8(text)});
   if (whileOpen) {
     whileOpen();
   }
@@ -197,7 +207,8 @@ void FakeTimers::tick(int count) {
 }
 
 bool FakeTimers::anyEnabled() const {
-  return std::any_of(timers_.begin(), timers_.end(), [](const FakeTimer* t) { return t->enabled(); });
+  return std::any_of(timers_.begin(), timers_.end(),
+                     [](const FakeTimer* t) { return t->enabled(); });
 }
 
 std::int32_t FakeTimers::lastInterval() const {
@@ -234,15 +245,20 @@ void FakeDialogViews::showModal(settings::Form2& form) {
   if (whileOpen) whileOpen(form);
 }
 
-void FakeDialogViews::closeDialog() { ++closedByComponent; }
+void FakeDialogViews::closeDialog() {
+  ++closedByComponent;
+}
 
 // --- the bundle ----------------------------------------------------------------------------
 
 FakePlatform::FakePlatform() = default;
 
 platform::Platform FakePlatform::platform() {
-  return platform::Platform{serialPorts, delay,   codePageOverride ? *codePageOverride : codePage,
-                            textCase,    messageBoxes, timers, windows, module, files, dialogs};
+  return platform::Platform{
+      serialPorts, delay,        codePageOverride ? *codePageOverride : codePage,
+      textCase,    messageBoxes, timers,
+      windows,     module,       files,
+      dialogs};
 }
 
 }  // namespace marqel::fake

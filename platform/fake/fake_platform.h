@@ -21,6 +21,7 @@ struct PortWorld {
   std::set<std::int32_t> present{1, 2, 3, 4};
   std::set<std::int32_t> heldByOthers;
   bool deviceGone = false;  // sends fail until the port is closed and opened again
+  int failNextSends = 0;    // this many sends on an open port fail, the ones after work again
 };
 
 class FakeSerialPort final : public platform::SerialPort {

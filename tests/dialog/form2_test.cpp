@@ -15,6 +15,7 @@
 #include "platform/fake/fake_platform.h"
 #include "platform/linux/settings_files_posix.h"
 #include "plugin/component.h"
+#include "plugin/lifecycle.h"
 #include "settings/settings_file.h"
 
 namespace marqel::settings {
@@ -354,6 +355,28 @@ TEST_F(Form2Test, TheHostDroppingTheComponentWhileTheBoxIsOpenIsSafe) {
   form.SetSave_Click();  // under the address sanitizer a touch of the dead component would show
 
   EXPECT_EQ(component, nullptr);
+}
+
+// Opening the dialog with Form1 unloaded starts the link from the contrast preview; its failure
+// box keeps the message loop running, and the host's Quit may unload the new dialog meanwhile.
+TEST_F(Form2Test, QuitWhileTheDialogIsLoadingFailsConfigureWithoutShowingIt) {
+  component->linkSettings = {1, 64};
+  fp.ports.heldByOthers.insert(1);
+  fp.messageBoxes.whileOpen = [&] {
+    fp.messageBoxes.whileOpen = nullptr;
+    Quit(*component);
+  };
+
+  try {
+    Configure(*component);  // under the address sanitizer a touch of the dropped dialog would show
+    FAIL() << "Configure must report the dialog it could not open";
+  } catch (const RuntimeError& error) {
+    EXPECT_EQ(error.number(), err::kObjectNotSet);
+  }
+  EXPECT_EQ(fp.messageBoxes.shown.size(), 1u);
+  EXPECT_EQ(fp.dialogs.shown, 0);
+  EXPECT_FALSE(component->form2Loaded());
+  EXPECT_FALSE(component->form1Loaded()) << "the link is not started again behind Quit";
 }
 
 TEST_F(Form2Test, QuitFromInsideTheModalLoopLeavesTheViewAValidDialog) {

@@ -79,14 +79,5 @@ TEST(RoundToInt32, OverflowsOutsideTheRangeAfterRounding) {
   EXPECT_EQ(std::nullopt, Int32Of(-std::numeric_limits<double>::infinity()));
 }
 
-TEST(ToByte, OverflowsOutsideZeroTo255) {
-  EXPECT_EQ(0, ToByte(0));
-  EXPECT_EQ(255, ToByte(255));
-  for (const std::int32_t outside : {-1, 256, std::numeric_limits<std::int32_t>::min(),
-                                     std::numeric_limits<std::int32_t>::max()}) {
-    EXPECT_THROW(ToByte(outside), RuntimeError) << outside;
-  }
-}
-
 }  // namespace
 }  // namespace marqel

@@ -89,6 +89,26 @@ TEST_F(LcdRoutines, ContrastAboveRangeSendsNothingButStillWaits) {
   EXPECT_EQ(log(), "drain wait(2)");
 }
 
+// The dialog's sender: the byte alone, and its failures reach the caller.
+TEST(ContrastByte, GoesOutAloneAndRaisesWhatSetLcdContrastSkips) {
+  fake::FakePlatform fp;
+  Component component(fp.platform());
+  try {
+    SendContrastByte(component, 200);
+    FAIL() << "a contrast above 127 is no byte";
+  } catch (const RuntimeError& error) {
+    EXPECT_EQ(error.number(), err::kOverflow);
+  }
+  EXPECT_FALSE(component.form1Loaded()) << "judged before the port is reached";
+
+  component.loadForm1();
+  const auto before = fp.recorder.mark();
+  SendContrastByte(component, 30);
+  EXPECT_EQ(fp.recorder.describe(before), "9E");
+  component.MSComm1().close();
+  EXPECT_THROW(SendContrastByte(component, 30), RuntimeError);
+}
+
 TEST_F(LcdRoutines, ContrastIgnoresTheNibbleFlag) {
   component.SendBothNibbles = false;
   SetLcdContrast(component, 5);
@@ -172,7 +192,13 @@ TEST(LcdRoutinesClosedPort, EveryRoutineReturnsAndNothingGoesOut) {
   EXPECT_EQ(fp.recorder.describe(before), "wait(2)");
 }
 
-TEST(LcdRoutinesVanishingDevice, SecondHalfIsStillTriedAfterTheFirstFails) {
+TEST_F(LcdRoutines, SecondHalfIsStillTriedAfterTheFirstFails) {
+  fp.ports.failNextSends = 1;
+  SendLcdByte(component, 0x41, false, 1);
+  EXPECT_THAT(sent(), ElementsAre(0x11)) << "the low half after the lost high half";
+}
+
+TEST(LcdRoutinesVanishingDevice, NothingGoesOutUntilThePortIsOpenedAgain) {
   fake::FakePlatform fp;
   Component component(fp.platform());
   component.loadForm1();
