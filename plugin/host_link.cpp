@@ -1,9 +1,11 @@
 #include "plugin/host_link.h"
 
 #include <cstdio>
+#include <new>
 #include <string>
 
 #include "common/runtime_error.h"
+#include "plugin/com/com_abi.h"
 #include "plugin/component.h"
 
 namespace marqel {
@@ -35,6 +37,19 @@ std::int32_t HostPlayerWindow(Component& component) {
   std::int32_t window = 0;
   CheckStatus(StoredHost(component).GetPlayerWindow(&window), "get player window");
   return window;
+}
+
+std::int32_t StatusOfHostCall(const std::function<void()>& call) noexcept {
+  try {
+    call();
+    return com::S_OK;
+  } catch (const RuntimeError& error) {
+    return FailureStatusOf(error.number());
+  } catch (const std::bad_alloc&) {
+    return FailureStatusOf(err::kOutOfMemory);
+  } catch (...) {
+    return com::E_UNEXPECTED;
+  }
 }
 
 }  // namespace marqel

@@ -1,6 +1,8 @@
 #pragma once
-// What the component requires of its host: a description sink and the player's main window.
+// What the component requires of its host (a description sink and the player's main window), and
+// what a call from the host returns to it.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string_view>
 
@@ -21,5 +23,10 @@ class HostLink {
 // calling statement.
 void HostSetDescription(Component& component, std::u16string_view description);
 std::int32_t HostPlayerWindow(Component& component);
+
+// Runs a call that came in from the host: 0 on success, the failure status of an error that
+// escapes (FailureStatusOf; running out of memory is the Out of memory error), the unexpected-
+// failure status for anything else. Nothing thrown crosses into the host.
+std::int32_t StatusOfHostCall(const std::function<void()>& call) noexcept;
 
 }  // namespace marqel

@@ -40,7 +40,8 @@ std::string ComSerialPort::label() const {
 
 void ComSerialPort::setCommPort(std::int16_t port) {
   if (portOpen()) {
-    throw RuntimeError(kErrPortOpened, "Operation not valid while the port is opened");
+    throw RuntimeError(err::kPortOperationWhileOpen,
+                       "Operation not valid while the port is opened");
   }
   port_ = port;
 }

@@ -19,9 +19,6 @@
 
 namespace marqel::platform::win32 {
 
-// Raised by setCommPort while the port is open, as the classic port control does.
-inline constexpr std::int32_t kErrPortOpened = 8000;
-
 // The device path of COM`port`: \\.\COMn, which also reaches COM10 and above.
 std::wstring SerialDevicePath(int port);
 

@@ -18,7 +18,6 @@ namespace {
 using settings::ControlKind;
 using settings::Form2Control;
 
-constexpr std::int32_t kErrFormAlreadyShown = 400;
 constexpr int kTwipsPerInch = 1440;
 
 int ControlId(Form2Control control) {
@@ -103,7 +102,6 @@ struct Win32DialogViews::OpenDialog {
   HFONT font = nullptr;
   bool running = false;  // the modal loop is on the stack
   bool done = false;
-  bool syncing = false;
 };
 
 Win32DialogViews::Win32DialogViews(HINSTANCE module) : module_(module) {
@@ -128,7 +126,7 @@ Win32DialogViews::~Win32DialogViews() {
 void Win32DialogViews::showModal(settings::Form2& form) {
   if (open_) {
     ::SetForegroundWindow(open_->window);
-    throw RuntimeError(kErrFormAlreadyShown, "Form already displayed; can't show modally");
+    throw RuntimeError(err::kFormAlreadyDisplayed, "Form already displayed; can't show modally");
   }
   // The model stays alive until the loop has ended, even when the component unloads it from
   // inside the loop (Quit while the dialog is open).
@@ -281,7 +279,6 @@ void Win32DialogViews::controlsChanged(const settings::Form2& form) {
     return;
   }
   HWND window = open_->window;
-  open_->syncing = true;
   for (int port = settings::Form2::kFirstPort; port <= settings::Form2::kLastPort; ++port) {
     ::CheckDlgButton(window, dialog_ids::kCOM1 + port - 1,
                      form.selectedCOM() == port ? BST_CHECKED : BST_UNCHECKED);
@@ -290,7 +287,6 @@ void Win32DialogViews::controlsChanged(const settings::Form2& form) {
                  TRUE);
   const std::wstring label = WideFrom(form.lblContrast());
   ::SetDlgItemTextW(window, dialog_ids::kLblContrast, label.c_str());
-  open_->syncing = false;
   if (form.unloaded()) {
     open_->done = true;
   }
@@ -314,7 +310,7 @@ void Win32DialogViews::fire(Event&& event) {
 }
 
 void Win32DialogViews::onCommand(int id, int code) {
-  if (code != BN_CLICKED || open_ == nullptr || open_->syncing) {
+  if (code != BN_CLICKED || open_ == nullptr) {
     return;
   }
   if (const int port = PortOfControlId(id); port != 0) {

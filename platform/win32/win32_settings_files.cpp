@@ -10,8 +10,6 @@
 namespace marqel::platform::win32 {
 namespace {
 
-constexpr std::int32_t kErrPathNotFound = 76;
-
 // The error a file operation raises: the classic number for the kind of failure, and the
 // system's own text after the file's name.
 [[noreturn]] void RaiseFileError(DWORD code, const std::u16string& path) {
@@ -21,7 +19,7 @@ constexpr std::int32_t kErrPathNotFound = 76;
       throw RuntimeError(err::kFileNotFound, text);
     case ERROR_PATH_NOT_FOUND:
     case ERROR_INVALID_NAME:
-      throw RuntimeError(kErrPathNotFound, text);
+      throw RuntimeError(err::kPathNotFound, text);
     case ERROR_SHARING_VIOLATION:
     case ERROR_LOCK_VIOLATION:
     case ERROR_WRITE_PROTECT:
@@ -104,13 +102,16 @@ void Win32SettingsFiles::replaceContent(const std::u16string& path, std::string_
   if (::GetTempFileNameW(directory.c_str(), L"mq", 0, temporary) == 0) {
     RaiseFileError(::GetLastError(), path);
   }
+  FileHandle file(::CreateFileW(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
   const auto discard = [&](DWORD error) {
+    // Closed first: the handle shares nothing, so the file cannot go while it is open.
+    if (file.valid()) {
+      file.close();
+    }
     ::DeleteFileW(temporary);
     RaiseFileError(error, path);
   };
-
-  FileHandle file(::CreateFileW(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.valid()) {
     discard(::GetLastError());
   }

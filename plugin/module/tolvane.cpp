@@ -1,7 +1,5 @@
 #include "plugin/module/tolvane.h"
 
-#include <new>
-
 #include "common/runtime_error.h"
 #include "plugin/com/bstr.h"
 #include "plugin/com/identifiers.h"
@@ -9,19 +7,6 @@
 #include "plugin/module/module_server.h"
 
 namespace marqel::module {
-
-com::HRESULT StatusOfHostCall(const std::function<void()>& call) noexcept {
-  try {
-    call();
-    return com::S_OK;
-  } catch (const RuntimeError& error) {
-    return FailureStatusOf(error.number());
-  } catch (const std::bad_alloc&) {
-    return FailureStatusOf(err::kOutOfMemory);
-  } catch (...) {
-    return com::E_UNEXPECTED;
-  }
-}
 
 Tolvane::Tolvane(Component& component) : component_(component) {
   ModuleServer::instance().lock();

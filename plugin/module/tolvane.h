@@ -2,7 +2,6 @@
 // The component's one public class, Tolvane: holds no state of its own and forwards the host's
 // three calls to the component, turning an error that escapes into the call's failure status.
 #include <cstdint>
-#include <functional>
 #include <memory>
 
 #include "plugin/com/com_abi.h"
@@ -52,9 +51,5 @@ class ComHostLink final : public HostLink {
 // The HostLink for Initialize's Wrapper: none for a null Wrapper; a Type mismatch error when the
 // object does not offer the host interface.
 std::shared_ptr<HostLink> HostLinkFromWrapper(com::IUnknown* wrapper);
-
-// Runs a host call: 0 on success, the failure status of an error that escapes. Nothing thrown
-// crosses into the host.
-com::HRESULT StatusOfHostCall(const std::function<void()>& call) noexcept;
 
 }  // namespace marqel::module

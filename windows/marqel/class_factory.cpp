@@ -1,6 +1,6 @@
 #include "windows/marqel/class_factory.h"
 
-#include "windows/marqel/host_call.h"
+#include "plugin/host_link.h"
 #include "windows/marqel/module_state.h"
 #include "windows/marqel/tolvane_object.h"
 

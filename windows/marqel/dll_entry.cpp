@@ -3,8 +3,8 @@
 #include <windows.h>
 
 #include "marqel.h"
+#include "plugin/host_link.h"
 #include "windows/marqel/class_factory.h"
-#include "windows/marqel/host_call.h"
 #include "windows/marqel/module_state.h"
 #include "windows/marqel/registration.h"
 
@@ -46,7 +46,7 @@ extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() {
 
 extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
   HRESULT status = E_UNEXPECTED;
-  const HRESULT call = marqel::windows::StatusOfHostCall(
+  const HRESULT call = marqel::StatusOfHostCall(
       [&] { status = marqel::windows::RegisterServer(ModuleState::instance().module()); });
   return FAILED(call) ? call : status;
 }
@@ -54,6 +54,6 @@ extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
 extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() {
   HRESULT status = E_UNEXPECTED;
   const HRESULT call =
-      marqel::windows::StatusOfHostCall([&] { status = marqel::windows::UnregisterServer(); });
+      marqel::StatusOfHostCall([&] { status = marqel::windows::UnregisterServer(); });
   return FAILED(call) ? call : status;
 }

@@ -1,9 +1,13 @@
+#include "plugin/com/identifiers.h"
+// (before any header that brings in windows.h, whose status macros have the names of the
+// identifiers' status constants)
 #include "windows/marqel/registration.h"
-
+// (the OLE headers need windows.h before them)
 #include <oleauto.h>
 #include <olectl.h>
 
 #include <string>
+#include <string_view>
 
 #include "marqel.h"
 #include "platform/win32/module_file_info.h"
@@ -41,6 +45,12 @@ bool DeleteClassesTree(const std::wstring& key) {
   return true;
 }
 
+// The ProgID is plain ASCII, so widening each character converts it.
+std::wstring ProgId() {
+  const std::string_view id = com::kTolvaneProgId;
+  return std::wstring(id.begin(), id.end());
+}
+
 SYSKIND ThisSysKind() {
   return sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32;
 }
@@ -65,15 +75,18 @@ HRESULT RegisterServer(HINSTANCE module) {
 
   const std::wstring clsid = GuidText(CLSID_Tolvane);
   const std::wstring classKey = L"CLSID\\" + clsid;
+  const std::wstring progId = ProgId();
+  const std::wstring libraryVersion =
+      std::to_wstring(com::kMarqelLibMajor) + L"." + std::to_wstring(com::kMarqelLibMinor);
   const bool ok =
-      SetClassesValue(classKey, nullptr, kProgId) &&
+      SetClassesValue(classKey, nullptr, progId) &&
       SetClassesValue(classKey + L"\\InprocServer32", nullptr, path) &&
       SetClassesValue(classKey + L"\\InprocServer32", L"ThreadingModel", L"Apartment") &&
-      SetClassesValue(classKey + L"\\ProgID", nullptr, kProgId) &&
+      SetClassesValue(classKey + L"\\ProgID", nullptr, progId) &&
       SetClassesValue(classKey + L"\\TypeLib", nullptr, GuidText(LIBID_Marqel)) &&
-      SetClassesValue(classKey + L"\\VERSION", nullptr, L"1.0") &&
-      SetClassesValue(kProgId, nullptr, kProgId) &&
-      SetClassesValue(std::wstring(kProgId) + L"\\CLSID", nullptr, clsid);
+      SetClassesValue(classKey + L"\\VERSION", nullptr, libraryVersion) &&
+      SetClassesValue(progId, nullptr, progId) &&
+      SetClassesValue(progId + L"\\CLSID", nullptr, clsid);
   if (!ok) {
     UnregisterServer();
     return SELFREG_E_CLASS;
@@ -83,8 +96,9 @@ HRESULT RegisterServer(HINSTANCE module) {
 
 HRESULT UnregisterServer() {
   const bool classGone = DeleteClassesTree(L"CLSID\\" + GuidText(CLSID_Tolvane));
-  const bool progIdGone = DeleteClassesTree(kProgId);
-  const HRESULT library = ::UnRegisterTypeLib(LIBID_Marqel, 1, 0, LANG_NEUTRAL, ThisSysKind());
+  const bool progIdGone = DeleteClassesTree(ProgId());
+  const HRESULT library = ::UnRegisterTypeLib(LIBID_Marqel, com::kMarqelLibMajor,
+                                              com::kMarqelLibMinor, LANG_NEUTRAL, ThisSysKind());
   if (!classGone || !progIdGone) {
     return SELFREG_E_CLASS;
   }

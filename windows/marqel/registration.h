@@ -5,8 +5,6 @@
 
 namespace marqel::windows {
 
-inline constexpr const wchar_t* kProgId = L"Marqel.Tolvane";
-
 HRESULT RegisterServer(HINSTANCE module);
 // Removes what RegisterServer wrote; what is already gone counts as removed.
 HRESULT UnregisterServer();

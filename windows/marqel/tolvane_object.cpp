@@ -6,8 +6,8 @@
 
 #include "common/runtime_error.h"
 #include "platform/win32/module_file_info.h"
+#include "platform/win32/win32_text.h"
 #include "plugin/lifecycle.h"
-#include "windows/marqel/host_call.h"
 #include "windows/marqel/module_state.h"
 
 namespace marqel::windows {
@@ -125,7 +125,7 @@ ComHostLink::~ComHostLink() {
 }
 
 std::int32_t ComHostLink::SetDescription(std::u16string_view description) {
-  const std::wstring wide(description.begin(), description.end());
+  const std::wstring wide = platform::win32::WideFrom(description);
   BSTR text = ::SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
   if (text == nullptr) {
     throw RuntimeError(err::kOutOfMemory, "Out of memory");

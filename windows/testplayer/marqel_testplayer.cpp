@@ -23,7 +23,10 @@
 #include <string>
 #include <vector>
 
+#include "common/utf.h"
 #include "platform/win32/config_dialog_ids.h"
+#include "platform/win32/core_platform.h"
+#include "platform/win32/win32_text.h"
 #include "players/script.h"
 #include "windows/wrapper/gen_plugin_header.h"
 
@@ -32,12 +35,14 @@ namespace {
 namespace ids = marqel::platform::win32::dialog_ids;
 using marqel::players::ScriptCommand;
 using Kind = ScriptCommand::Kind;
+using marqel::platform::kIpcGetOutputTime;
+using marqel::platform::kIpcIsPlaying;
+using marqel::platform::win32::U16From;
+using marqel::platform::win32::WideFrom;
 
 constexpr UINT_PTR kContinueTimer = 1;
 constexpr UINT_PTR kMessageBoxTimer = 2;
 constexpr int kTickMs = 500;
-constexpr int kIpcIsPlaying = 104;
-constexpr int kIpcGetOutputTime = 105;
 
 struct PlayerState {
   std::int32_t state = 0;
@@ -66,22 +71,11 @@ void Log(const char* format, ...) {
 }
 
 std::wstring Wide(const std::string& utf8) {
-  if (utf8.empty()) return {};
-  const int size = static_cast<int>(utf8.size());
-  const int needed = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0);
-  std::wstring out(static_cast<std::size_t>(needed), L'\0');
-  ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, out.data(), needed);
-  return out;
+  return WideFrom(marqel::Utf8ToUtf16(utf8));
 }
 
 std::string Utf8(const std::wstring& wide) {
-  if (wide.empty()) return {};
-  const int size = static_cast<int>(wide.size());
-  const int needed =
-      ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<std::size_t>(needed), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, out.data(), needed, nullptr, nullptr);
-  return out;
+  return marqel::Utf16ToUtf8(U16From(wide));
 }
 
 // Line ends shown as \r and \n, so that one event stays one log line.

@@ -27,8 +27,6 @@ class WrapperHost final : public IBrelWinAmpGenHost {
   HRESULT STDMETHODCALLTYPE SetDescription(BSTR description) override;
   HRESULT STDMETHODCALLTYPE GetPlayerWindow(LONG* window) override;
 
-  LONG references() const { return references_; }
-
  private:
   GeneralPurposePlugin& header_;
   std::string description_;  // in the ANSI code page, as the player's list shows it
