@@ -5,32 +5,32 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstdlib>
+#include <optional>
 
 #include "tests/host/host_process.h"
+#include "tests/support/display_scenario.h"
 #include "tests/support/startup_bytes.h"
+#include "tests/support/wire.h"
 
 namespace marqel::test {
 namespace {
 
+using harness::Glass;
+using harness::GlassText;
 using ::testing::HasSubstr;
-using Glass = std::array<std::string, 4>;
 using Bytes = std::vector<std::uint8_t>;
+namespace wire = harness::wire;
 
 const Bytes& kStartUp = kBothControllersStartup;
 
-const Glass kBlank = {std::string(27, ' '), std::string(27, ' '), std::string(27, ' '),
-                      std::string(27, ' ')};
-
-std::string Row(std::string text) {
-  text.resize(27, ' ');
-  return text;
-}
+const GlassText kBlank = Glass("", "", "", "");
 
 // The pictures `expected` appear in `history` in this order (other pictures may lie between).
-::testing::AssertionResult ShowsInOrder(const std::vector<Glass>& history,
-                                        const std::vector<Glass>& expected) {
+::testing::AssertionResult ShowsInOrder(const std::vector<GlassText>& history,
+                                        const std::vector<GlassText>& expected) {
   auto at = history.begin();
-  for (const Glass& picture : expected) {
+  for (const GlassText& picture : expected) {
     at = std::find(at, history.end(), picture);
     if (at == history.end()) {
       std::string shown;
@@ -54,6 +54,10 @@ bool StartsWith(const Bytes& bytes, const Bytes& prefix) {
 bool EndsWith(const Bytes& bytes, const Bytes& suffix) {
   return bytes.size() >= suffix.size() &&
          std::equal(suffix.begin(), suffix.end(), bytes.end() - static_cast<long>(suffix.size()));
+}
+
+bool Contains(const Bytes& bytes, const Bytes& part) {
+  return std::search(bytes.begin(), bytes.end(), part.begin(), part.end()) != bytes.end();
 }
 
 class HostEndToEnd : public ::testing::Test {
@@ -103,29 +107,16 @@ TEST_F(HostEndToEnd, PlayPauseResumeStopPlayAgainAndQuit) {
   // Quit starts both controllers again, which blanks the display, and sends nothing after.
   EXPECT_TRUE(EndsWith(result.line, kStartUp));
 
-  const Glass playing = {Row("ARTIST"), Row("A RATHER LONG TITLE THAT"), Row("NEEDS TWO LINES"),
-                         std::string(14, '#') + std::string(13, ' ')};
-  const Glass paused = {playing[0], playing[1], playing[2], Row("         [ Pause ]")};
-  const Glass resumed = {playing[0], playing[1], playing[2],
-                         std::string(20, '#') + std::string(7, ' ')};
-  const Glass again = {playing[0], playing[1], playing[2], std::string(27, ' ')};
+  const GlassText playing =
+      Glass("ARTIST", "A RATHER LONG TITLE THAT", "NEEDS TWO LINES", std::string(14, '#'));
+  const GlassText paused = Glass(playing[0], playing[1], playing[2], "         [ Pause ]");
+  const GlassText resumed = Glass(playing[0], playing[1], playing[2], std::string(20, '#'));
+  const GlassText again = Glass(playing[0], playing[1], playing[2], "");
   EXPECT_TRUE(ShowsInOrder(GlassHistory(result.line),
                            {kBlank, playing, paused, resumed, kBlank, again, kBlank}));
   EXPECT_EQ(GlassHistory(result.line).back(), kBlank);
-}
-
-TEST_F(HostEndToEnd, PauseBannerGoesOutInMixedCase) {
-  const HostRun result = run("title 1. A - B - Winamp\nstate 3\ntick\n");
-  ASSERT_EQ(result.exitCode, 0) << result.err;
-  // Line 4's address on controller 2, then the banner's 27 characters as data.
-  Bytes banner = {0x4C, 0x40};
-  for (const char c : std::string("         [ Pause ]         ")) {
-    const auto code = static_cast<std::uint8_t>(c);
-    banner.push_back(static_cast<std::uint8_t>(0x50 | (code >> 4)));
-    banner.push_back(static_cast<std::uint8_t>(0x50 | (code & 0x0F)));
-  }
-  EXPECT_NE(std::search(result.line.begin(), result.line.end(), banner.begin(), banner.end()),
-            result.line.end());
+  // The banner is not upper-cased like the text lines: it goes out as written, as one line write.
+  EXPECT_TRUE(Contains(result.line, wire::line(4, "         [ Pause ]")));
 }
 
 TEST_F(HostEndToEnd, SecondQuitStartsTheLinkOnceMoreAndLeavesTheDisplayBlank) {
@@ -135,11 +126,16 @@ TEST_F(HostEndToEnd, SecondQuitStartsTheLinkOnceMoreAndLeavesTheDisplayBlank) {
   ASSERT_EQ(twice.exitCode, 0) << twice.err;
   ASSERT_TRUE(StartsWith(twice.line, once.line));
   const Bytes second(twice.line.begin() + static_cast<long>(once.line.size()), twice.line.end());
-  // Loading Form1 again runs the whole link start-up (port opened, both controllers, contrast)
-  // before the second Quit's own start-ups go out.
-  Bytes startUp = kStartUp;
-  startUp.push_back(0x80);
-  EXPECT_TRUE(StartsWith(second, startUp));
+  // The second Quit's first byte reaches for the port, which loads Form1 again: the whole link
+  // start-up (port opened, both controllers, contrast) goes out before that byte does. The nested
+  // start-up leaves SendBothNibbles true, and the flag is read only after a high nibble, so the
+  // four steps that start controller 1 with high nibbles alone now go out as whole commands.
+  // Controller 1's remaining steps and controller 2's start-up follow as usual.
+  const Bytes& one = kControllerOneStartup;
+  const Bytes expected = wire::Bytes(kStartUp) + wire::Bytes{0x80} + wire::command(1, 0x30) +
+                         wire::command(1, 0x30) + wire::command(1, 0x30) + wire::command(1, 0x20) +
+                         wire::Bytes(one.begin() + 4, one.end()) + kControllerTwoStartup;
+  EXPECT_EQ(wire::hex(second), wire::hex(expected));
   EXPECT_EQ(GlassHistory(twice.line).back(), kBlank);
 }
 
@@ -167,7 +163,7 @@ window ok
 tick
 )");
   ASSERT_EQ(result.exitCode, 0) << result.err;
-  const Glass playing = {Row("SINGER"), Row("SONG"), Row(""), Row("")};
+  const GlassText playing = Glass("SINGER", "SONG", "", "");
   // Without a window the state reads 0: both controllers are cleared; with it again, the text
   // comes back.
   EXPECT_TRUE(ShowsInOrder(GlassHistory(result.line), {playing, kBlank, playing, kBlank}));
@@ -207,17 +203,86 @@ TEST_F(HostEndToEnd, RealTimeSendsTheSameBytesAsVirtualTime) {
   EXPECT_EQ(slow.line, fast.line);
 }
 
-TEST_F(HostEndToEnd, SigtermQuitsThePlugInAndExitsCleanly) {
+// Points the per-user configuration, and with it the class registry, into `dir` while it lives.
+class ScratchConfigHome {
+ public:
+  explicit ScratchConfigHome(const std::filesystem::path& dir) {
+    if (const char* before = std::getenv("XDG_CONFIG_HOME")) before_ = before;
+    ::setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
+  }
+  ~ScratchConfigHome() {
+    if (before_) {
+      ::setenv("XDG_CONFIG_HOME", before_->c_str(), 1);
+    } else {
+      ::unsetenv("XDG_CONFIG_HOME");
+    }
+  }
+  ScratchConfigHome(const ScratchConfigHome&) = delete;
+  ScratchConfigHome& operator=(const ScratchConfigHome&) = delete;
+
+ private:
+  std::optional<std::string> before_;
+};
+
+// Without --plugin the host loads whatever module is registered for the class; `register` and
+// `unregister` enter and remove it through the module's own entry points.
+TEST_F(HostEndToEnd, RunWithoutPluginLoadsTheRegisteredModuleUntilItIsUnregistered) {
+  const ScratchConfigHome config(dir.dir() / "config");
+  // Settings beside the registered copy: their contrast shows that this copy is the one loaded.
+  dir.write("gen_marqel.ini", " 1 \r\n 100 \r\n");
+  const auto script = dir.write("player.txt", "quit\n");
+  const std::vector<std::string> runByClass{"run",    "--player", "script:" + script.string(),
+                                            "--fast", "--com",    "1=" + line.path()};
+  const auto expectNotRegistered = [&](const char* when) {
+    SCOPED_TRACE(when);
+    const HostRun result = RunHost(runByClass, line);
+    EXPECT_EQ(result.exitCode, 1) << result.err;
+    EXPECT_THAT(result.err, HasSubstr("is not registered in " +
+                                      (dir.dir() / "config" / "marqel" / "registry.ini").string()));
+    EXPECT_TRUE(result.line.empty());
+  };
+
+  expectNotRegistered("before register");
+
+  const HostRun registered = RunHost({"register", "--plugin", dir.module().string()}, line);
+  ASSERT_EQ(registered.exitCode, 0) << registered.err;
+  EXPECT_THAT(registered.out, HasSubstr("registered " + dir.module().string()));
+
+  const HostRun byClass = RunHost(runByClass, line);
+  ASSERT_EQ(byClass.exitCode, 0) << byClass.err;
+  EXPECT_THAT(byClass.out, HasSubstr("Pellucor v.1.1 by Tolvane"));
+  Bytes startUp = kStartUp;
+  startUp.push_back(0x80 + 100);
+  EXPECT_TRUE(StartsWith(byClass.line, startUp)) << wire::hex(byClass.line);
+  EXPECT_TRUE(EndsWith(byClass.line, kStartUp));
+
+  const HostRun unregistered = RunHost({"unregister", "--plugin", dir.module().string()}, line);
+  ASSERT_EQ(unregistered.exitCode, 0) << unregistered.err;
+  EXPECT_THAT(unregistered.out, HasSubstr("unregistered " + dir.module().string()));
+
+  expectNotRegistered("after unregister");
+}
+
+// Ctrl+C in the terminal and a plain kill end the host the same way: the plug-in's Quit runs.
+class HostSignal : public HostEndToEnd, public ::testing::WithParamInterface<int> {};
+
+TEST_P(HostSignal, QuitsThePlugInAndExitsCleanly) {
+  const int signal = GetParam();
   const auto file =
       dir.write("long.txt", "title 1. A - B - Winamp\nstate 1\nlength 100\ntick 1000\n");
   const HostRun result =
       RunHost({"run", "--plugin", dir.module().string(), "--player", "script:" + file.string(),
                "--com", "1=" + line.path()},
-              line, std::chrono::milliseconds(1500), [](pid_t pid) { ::kill(pid, SIGTERM); });
+              line, std::chrono::milliseconds(1500), [signal](pid_t pid) { ::kill(pid, signal); });
   EXPECT_EQ(result.exitCode, 0) << result.err;
   EXPECT_TRUE(EndsWith(result.line, kStartUp));
   EXPECT_EQ(GlassHistory(result.line).back(), kBlank);
 }
+
+INSTANTIATE_TEST_SUITE_P(Signals, HostSignal, ::testing::Values(SIGTERM, SIGINT),
+                         [](const ::testing::TestParamInfo<int>& signal) {
+                           return std::string(signal.param == SIGINT ? "Sigint" : "Sigterm");
+                         });
 
 }  // namespace
 }  // namespace marqel::test

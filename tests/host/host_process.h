@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -19,8 +20,10 @@
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <system_error>
 #include <vector>
 
+#include "tests/platform/pty_pair.h"
 #include "vlcd/display.h"
 
 extern char** environ;
@@ -34,33 +37,31 @@ struct HostRun {
   std::string err;
 };
 
+// The line's master end reads without blocking, so that what is left after the host has ended
+// can be drained.
 class HostLine {
  public:
   HostLine() {
-    master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
-    if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0) {
-      throw std::runtime_error("no pseudo-terminal");
+    const int flags = ::fcntl(pty_.masterFd(), F_GETFL);
+    if (flags < 0 || ::fcntl(pty_.masterFd(), F_SETFL, flags | O_NONBLOCK) != 0) {
+      throw std::system_error(errno, std::generic_category(), "pty master non-blocking");
     }
-    char name[128];
-    ::ptsname_r(master_, name, sizeof name);
-    path_ = name;
-    slave_ = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    slave_ = ::open(pty_.slavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (slave_ < 0) {
+      throw std::system_error(errno, std::generic_category(), "open " + pty_.slavePath());
+    }
   }
-  ~HostLine() {
-    ::close(slave_);
-    ::close(master_);
-  }
+  ~HostLine() { ::close(slave_); }
   HostLine(const HostLine&) = delete;
   HostLine& operator=(const HostLine&) = delete;
 
-  const std::string& path() const { return path_; }
-  int master() const { return master_; }
+  const std::string& path() const { return pty_.slavePath(); }
+  int master() const { return pty_.masterFd(); }
   int slave() const { return slave_; }
 
  private:
-  int master_ = -1;
+  PtyPair pty_;
   int slave_ = -1;
-  std::string path_;
 };
 
 // A scratch directory with a copy of the module in it (so the settings file beside the module is

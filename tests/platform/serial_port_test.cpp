@@ -1,13 +1,22 @@
+#include <fcntl.h>
 #include <gmock/gmock.h>
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <string>
+#include <thread>
 
 #include "common/runtime_error.h"
 #include "platform/linux/termios_serial_port.h"
@@ -280,15 +289,120 @@ TEST_F(SerialPortTest, DevicesThatAreNoSerialPortsAreRefused) {
   }
 }
 
-TEST_F(SerialPortTest, PermissionDeniedNamesTheDevicesGroup) {
-  if (::geteuid() == 0) {
-    GTEST_SKIP() << "root opens any device";
+// How opening a port in a child process ended; the child runs as an unprivileged user when the
+// test runs as root, since root opens any device.
+struct ChildOpen {
+  bool staged = false;                 // false: root could not become the unprivileged user
+  std::optional<std::int32_t> number;  // the error raised, none when the open succeeded
+  std::string description;
+  std::string trouble;  // why the child gave no answer
+};
+
+constexpr uid_t kUnprivileged = 65534;  // nobody
+
+ChildOpen OpenInChild(SerialPortFactory& factory, std::int16_t number) {
+  int pipeFds[2];
+  if (::pipe2(pipeFds, O_CLOEXEC) != 0) return {true, {}, {}, "pipe failed"};
+  const pid_t pid = ::fork();
+  if (pid < 0) {
+    ::close(pipeFds[0]);
+    ::close(pipeFds[1]);
+    return {true, {}, {}, "fork failed"};
   }
-  ASSERT_EQ(::chmod(pty_.slavePath().c_str(), 0), 0);
-  auto port = factory_.createSerialPort();
-  port->setCommPort(3);
-  ExpectError([&] { port->open(); }, err::kPermissionDenied,
-              {"COM3 (" + pty_.slavePath() + "): permission denied (add your user to the "});
+  if (pid == 0) {
+    // The answer: "S" not staged, "O" opened, or "E<number>\n<description>".
+    std::string answer;
+    if (::geteuid() == 0 && (::setgroups(0, nullptr) != 0 || ::setgid(kUnprivileged) != 0 ||
+                             ::setuid(kUnprivileged) != 0)) {
+      answer = "S";
+    } else {
+      try {
+        OpenPort(factory, number);
+        answer = "O";
+      } catch (const RuntimeError& error) {
+        answer = "E" + std::to_string(error.number()) + "\n" + error.description();
+      } catch (...) {
+        answer = "X";
+      }
+    }
+    const char* at = answer.data();
+    std::size_t left = answer.size();
+    while (left > 0) {
+      const ssize_t written = ::write(pipeFds[1], at, left);
+      if (written <= 0) break;
+      at += written;
+      left -= static_cast<std::size_t>(written);
+    }
+    ::_exit(0);  // no exit handlers of the test process in the child
+  }
+  ::close(pipeFds[1]);
+
+  // Never waits longer than this for the child, whatever it does.
+  const auto deadline = std::chrono::steady_clock::now() + 10s;
+  std::string answer;
+  bool ended = false;
+  while (!ended && std::chrono::steady_clock::now() < deadline) {
+    pollfd ready{pipeFds[0], POLLIN, 0};
+    if (::poll(&ready, 1, 100) <= 0) continue;
+    char buffer[512];
+    const ssize_t got = ::read(pipeFds[0], buffer, sizeof buffer);
+    if (got > 0) {
+      answer.append(buffer, static_cast<std::size_t>(got));
+    } else if (got == 0 || errno != EINTR) {
+      ended = true;
+    }
+  }
+  ::close(pipeFds[0]);
+  int status = 0;
+  while (::waitpid(pid, &status, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() >= deadline) {
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, &status, 0);
+      return {true, {}, {}, "the child did not answer within 10 s"};
+    }
+    std::this_thread::sleep_for(10ms);
+  }
+
+  if (answer == "S") return {false, {}, {}, {}};
+  if (answer == "O") return {true, {}, {}, {}};
+  if (answer.size() > 1 && answer[0] == 'E') {
+    const auto end = answer.find('\n');
+    if (end != std::string::npos) {
+      return {true, std::stoi(answer.substr(1, end - 1)), answer.substr(end + 1), {}};
+    }
+  }
+  return {true, {}, {}, "the child answered `" + answer + "`"};
+}
+
+// The name of the group owning `path`; empty when it is root's or has no name.
+std::string GroupOf(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0 || info.st_gid == 0) return {};
+  const group* entry = ::getgrgid(info.st_gid);
+  return entry != nullptr && entry->gr_name != nullptr ? entry->gr_name : std::string();
+}
+
+TEST_F(SerialPortTest, PermissionDeniedNamesTheDevicesGroup) {
+  const std::string device = pty_.slavePath();
+  // Root can give the node a group that has a name (a new pty's may be root's), so that there is
+  // one to look for; where it cannot, the node keeps its own group.
+  if (::geteuid() == 0) {
+    [[maybe_unused]] const int regrouped = ::chown(device.c_str(), 0, kUnprivileged);
+  }
+  ASSERT_EQ(::chmod(device.c_str(), 0), 0);
+  const ChildOpen result = OpenInChild(factory_, 3);
+  if (!result.staged) {
+    GTEST_SKIP() << "running as root, and cannot become uid " << kUnprivileged;
+  }
+  ASSERT_TRUE(result.trouble.empty()) << result.trouble;
+  ASSERT_TRUE(result.number.has_value()) << "the open succeeded";
+  EXPECT_EQ(*result.number, err::kPermissionDenied) << result.description;
+  EXPECT_THAT(result.description,
+              HasSubstr("COM3 (" + device + "): permission denied (add your user to the "));
+  const std::string group = GroupOf(device);
+  if (!group.empty()) {
+    EXPECT_THAT(result.description, HasSubstr("add your user to the " + group + " group)"));
+  }
 }
 
 }  // namespace

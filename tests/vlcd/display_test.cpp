@@ -4,12 +4,12 @@
 #include <gtest/gtest.h>
 
 #include "link_bytes.h"
+#include "tests/support/wire.h"
 
 namespace marqel::vlcd {
 namespace {
 
-using linktest::controllerStartup;
-using linktest::lineBytes;
+using harness::wire::line;
 using linktest::linkStartup;
 using linktest::WaitsFrom;
 
@@ -102,7 +102,7 @@ TEST(LinkStartup, RecoversFromAnyHalfByte) {
     SCOPED_TRACE(::testing::Message()
                  << lead.what << " " << (lead.bytes.empty() ? 0 : int{lead.bytes[0]}));
     Display display = startedDisplay();
-    feed(display, lineBytes(1, 0, "garbage to clear"));
+    feed(display, line(1, "garbage to clear"));
     feed(display, lead.bytes);
     const std::size_t faultsBefore = display.faultCount();
     const Nanos later = display.lastArrival() + std::chrono::milliseconds(20);
@@ -118,10 +118,10 @@ TEST(LinkStartup, RecoversFromAnyHalfByte) {
 
 TEST(Glass, LinesLandOnTheirRows) {
   Display display = startedDisplay();
-  feed(display, lineBytes(1, 0, "\x01 Playing"));
-  feed(display, lineBytes(1, 1, "\xFF\xFF\xFF  1:23"));
-  feed(display, lineBytes(2, 0, "Third line"));
-  feed(display, lineBytes(2, 1, "Fourth line, 27 characters"));
+  feed(display, line(1, "\x01 Playing"));
+  feed(display, line(2, "\xFF\xFF\xFF  1:23"));
+  feed(display, line(3, "Third line"));
+  feed(display, line(4, "Fourth line, 27 characters"));
   const std::array<std::string, 4> expected = {
       "1 Playing                  ", "###  1:23                  ", "Third line                 ",
       "Fourth line, 27 characters "};
@@ -132,8 +132,8 @@ TEST(Glass, LinesLandOnTheirRows) {
 
 TEST(Glass, DisplayOffBlanksOnlyItsController) {
   Display display = startedDisplay();
-  feed(display, lineBytes(1, 0, "top"));
-  feed(display, lineBytes(2, 1, "bottom"));
+  feed(display, line(1, "top"));
+  feed(display, line(4, "bottom"));
   feed(display, {0x40, 0x48});  // controller 2: display off
   EXPECT_EQ(display.glass()[3][0], std::nullopt);
   EXPECT_EQ(display.glassText()[3], std::string(27, ' '));
@@ -144,8 +144,8 @@ TEST(Glass, DisplayOffBlanksOnlyItsController) {
 
 TEST(Glass, GlyphCodesUseTheirOwnControllersCgram) {
   Display display = startedDisplay();
-  feed(display, lineBytes(1, 0, "\x01\x03\x09\x0B"));
-  feed(display, lineBytes(2, 0, "\x01\x03"));
+  feed(display, line(1, "\x01\x03\x09\x0B"));
+  feed(display, line(3, "\x01\x03"));
   EXPECT_EQ(display.glassText()[0].substr(0, 4), "1313");
   EXPECT_EQ(display.glassText()[2].substr(0, 2), "??");  // controller 2 never got the glyphs
 }

@@ -12,18 +12,14 @@
 #include <thread>
 
 #include "link_bytes.h"
+#include "tests/support/wire.h"
 #include "vlcd/recording.h"
 
 namespace marqel::vlcd {
 namespace {
 
 namespace fs = std::filesystem;
-using Bytes = std::vector<std::uint8_t>;
-
-Bytes operator+(Bytes a, const Bytes& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
-}
+using Bytes = harness::wire::Bytes;
 
 Bytes startupBytes() {
   Bytes bytes;
@@ -33,8 +29,8 @@ Bytes startupBytes() {
   return bytes;
 }
 
-const Bytes kPlaying = linktest::lineBytes(1, 0, "\x01 Now playing");
-const Bytes kBarAndContrast = linktest::lineBytes(2, 1, "\xFF\xFF\xFF\xFF\xFF") + Bytes{0xA5};
+const Bytes kPlaying = harness::wire::line(1, "\x01 Now playing");
+const Bytes kBarAndContrast = harness::wire::line(4, "\xFF\xFF\xFF\xFF\xFF") + Bytes{0xA5};
 const std::string kGlass =
     "1 Now playing              \n                           \n"
     "                           \n#####                      \n";

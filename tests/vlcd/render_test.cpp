@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "link_bytes.h"
+#include "tests/support/wire.h"
 #include "vlcd/charset.h"
 #include "vlcd/recording.h"
 #include "vlcd/view.h"
@@ -59,7 +60,7 @@ TEST(Charset, GlyphsByShapeOrAsBraille) {
 TEST(View, FramesTheGlassAtAFixedWidth) {
   Display display;
   display.feed(runLine(linktest::linkStartup(linktest::WaitsFrom::kLineIdle)));
-  display.feed(linktest::lineBytes(1, 0, "\x01 Song"));
+  display.feed(harness::wire::line(1, "\x01 Song"));
   display.feed(std::vector<std::uint8_t>{0x2F});  // stray
 
   const std::vector<std::string> lines = glassLines(display);
