@@ -1,6 +1,7 @@
 #include "platform/fake/fake_platform.h"
 
 #include <algorithm>
+#include <type_traits>
 
 #include "common/runtime_error.h"
 #include "common/utf.h"
@@ -90,8 +91,9 @@ void FakeDelay::DELAY(std::int32_t ms) {
 // --- text ----------------------------------------------------------------------------------
 
 namespace {
+// Kana only: their low bytes (0x40..0xFF) are never NUL and map back to one character each.
 bool IsDoubleByteChar(char16_t ch) {
-  return (ch >= 0x3040 && ch <= 0x30FF) || (ch >= 0x4E00 && ch <= 0x9FFF);
+  return ch >= 0x3040 && ch <= 0x30FF;
 }
 }  // namespace
 
@@ -121,24 +123,6 @@ std::u16string DoubleByteTestCodePage::fromAnsi(std::string_view bytes) const {
       out.push_back(b < 0x80 ? static_cast<char16_t>(b) : u'?');
     }
   }
-  return out;
-}
-
-std::uint32_t Latin1TestCodePage::codeOf(char16_t ch) const {
-  return ch <= 0xFF ? ch : '?';
-}
-
-std::string Latin1TestCodePage::toAnsi(std::u16string_view text) const {
-  std::string out;
-  out.reserve(text.size());
-  for (const char16_t ch : text) out.push_back(static_cast<char>(codeOf(ch)));
-  return out;
-}
-
-std::u16string Latin1TestCodePage::fromAnsi(std::string_view bytes) const {
-  std::u16string out;
-  out.reserve(bytes.size());
-  for (const char b : bytes) out.push_back(static_cast<char16_t>(static_cast<unsigned char>(b)));
   return out;
 }
 
@@ -253,12 +237,25 @@ void FakeDialogViews::closeDialog() {
 
 FakePlatform::FakePlatform() = default;
 
-platform::Platform FakePlatform::platform() {
-  return platform::Platform{
-      serialPorts, delay,        codePageOverride ? *codePageOverride : codePage,
-      textCase,    messageBoxes, timers,
-      windows,     module,       files,
-      dialogs};
+namespace {
+// The swap when there is one; the seam's type comes from the swap alone.
+template <typename Seam>
+Seam& Either(Seam* swapped, std::type_identity_t<Seam>& own) {
+  return swapped != nullptr ? *swapped : own;
+}
+}  // namespace
+
+platform::Platform FakePlatform::platform(const SwappedSeams& swapped) {
+  return platform::Platform{Either(swapped.serialPorts, serialPorts),
+                            delay,
+                            Either(swapped.codePage, codePage),
+                            textCase,
+                            Either(swapped.messageBoxes, messageBoxes),
+                            Either(swapped.timers, timers),
+                            Either(swapped.playerWindows, windows),
+                            module,
+                            Either(swapped.files, files),
+                            Either(swapped.dialogs, dialogs)};
 }
 
 }  // namespace marqel::fake

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/fake/line_recorder.h"
+#include "platform/linux/cp1252_code_page.h"
 #include "platform/linux/window_table.h"
 #include "platform/platform.h"
 
@@ -66,17 +67,9 @@ class FakeDelay final : public platform::Delay {
   LineRecorder& recorder_;
 };
 
-// A small double-byte code page for tests: ASCII as itself, CJK ideographs and kana as lead/trail
-// pairs, anything else '?'.
+// A small double-byte code page for tests: ASCII as itself, kana (U+3040..U+30FF) as the pair
+// 0x88 and the low byte of the character, anything else '?'.
 class DoubleByteTestCodePage final : public platform::CodePage {
- public:
-  std::uint32_t codeOf(char16_t ch) const override;
-  std::string toAnsi(std::u16string_view text) const override;
-  std::u16string fromAnsi(std::string_view bytes) const override;
-};
-
-// Windows-1252 without the five undefined codes' special cases; enough for the core's tests.
-class Latin1TestCodePage final : public platform::CodePage {
  public:
   std::uint32_t codeOf(char16_t ch) const override;
   std::string toAnsi(std::u16string_view text) const override;
@@ -155,16 +148,28 @@ class FakeDialogViews final : public platform::DialogViews {
   int closedByComponent = 0;
 };
 
+// The seams a test puts in place of the fake's own (a real port, the message loop, files on
+// disk...); each one left null stays the fake.
+struct SwappedSeams {
+  platform::SerialPortFactory* serialPorts = nullptr;
+  const platform::CodePage* codePage = nullptr;
+  platform::MessageBoxes* messageBoxes = nullptr;
+  platform::TimerFactory* timers = nullptr;
+  platform::PlayerWindows* playerWindows = nullptr;
+  platform::SettingsFiles* files = nullptr;
+  platform::DialogViews* dialogs = nullptr;
+};
+
 class FakePlatform {
  public:
   FakePlatform();
-  platform::Platform platform();
+  platform::Platform platform(const SwappedSeams& swapped = {});
 
   LineRecorder recorder;
   PortWorld ports;
   FakeSerialPortFactory serialPorts{recorder, ports};
   FakeDelay delay{recorder};
-  Latin1TestCodePage codePage;
+  platform::linux_::Cp1252CodePage codePage;
   Latin1TestTextCase textCase;
   FakeMessageBoxes messageBoxes{recorder};
   FakeTimers timers;
@@ -172,8 +177,6 @@ class FakePlatform {
   FakeModuleInfo module;
   FakeSettingsFiles files;
   FakeDialogViews dialogs;
-  // Lets a test swap the code page (for the double-byte cases).
-  const platform::CodePage* codePageOverride = nullptr;
 };
 
 }  // namespace marqel::fake

@@ -27,6 +27,8 @@ class LineRecorder {
   std::vector<std::uint8_t> bytes() const;
   // Bytes recorded after event index `from`.
   std::vector<std::uint8_t> bytesSince(std::size_t from) const;
+  // How many events of `kind` were recorded from event index `from` on.
+  std::size_t count(LinkEvent::Kind kind, std::size_t from = 0) const;
   std::size_t mark() const { return events_.size(); }
   void clear() { events_.clear(); }
   // A compact, readable rendering for test failure output, e.g. "open(1) 03 wait(10) 03 ...".

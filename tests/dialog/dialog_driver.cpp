@@ -25,9 +25,9 @@
 #include "platform/linux/event_loop.h"
 #include "platform/linux/settings_files_posix.h"
 #include "plugin/component.h"
-#include "plugin/host_link.h"
 #include "settings/form2.h"
 #include "settings/settings_file.h"
+#include "tests/support/scripted_player.h"
 
 // In its own file: Xlib's macros clash with the component's names.
 int SendCloseRequest(const char* windowId);
@@ -35,19 +35,6 @@ int SendCloseRequest(const char* windowId);
 namespace {
 
 using marqel::fake::LinkEvent;
-
-class PlayingHost final : public marqel::HostLink {
- public:
-  explicit PlayingHost(std::int32_t window) : window_(window) {}
-  std::int32_t SetDescription(std::u16string_view) override { return 0; }
-  std::int32_t GetPlayerWindow(std::int32_t* window) override {
-    *window = window_;
-    return 0;
-  }
-
- private:
-  std::int32_t window_;
-};
 
 std::string Rendered(const std::vector<LinkEvent>& events, std::size_t from, std::size_t to) {
   std::string out;
@@ -118,9 +105,8 @@ int RunDialog(const std::string& dir, const std::string& logPath, int heldPort) 
   RecordedBoxes boxes(desktopBoxes, fp.recorder);
   marqel::platform::linux_::FltkDialogViews views(loop);
   marqel::platform::linux_::PosixSettingsFiles files;
-  const marqel::platform::Platform platform{fp.serialPorts, fp.delay, fp.codePage, fp.textCase,
-                                            boxes,          loop,     fp.windows,  fp.module,
-                                            files,          views};
+  const marqel::platform::Platform platform =
+      fp.platform({.messageBoxes = &boxes, .timers = &loop, .files = &files, .dialogs = &views});
   marqel::Component component(platform);
 
   // What start-up does.
@@ -129,7 +115,9 @@ int RunDialog(const std::string& dir, const std::string& logPath, int heldPort) 
   marqel::settings::ReadSettingsFile(component);
   const std::size_t afterReading = fp.recorder.mark();
   component.loadForm1();
-  component.hostLink = std::make_shared<PlayingHost>(player);
+  const auto host = std::make_shared<marqel::harness::ScriptedHost>();
+  host->window = player;
+  component.hostLink = host;
 
   // What Configure does.
   const std::size_t opened = fp.recorder.mark();

@@ -34,11 +34,7 @@ struct Pipe {
 class TextDialogTest : public ::testing::Test {
  protected:
   TextDialogTest() {
-    const Platform base = fp.platform();
-    const Platform platform{base.serialPorts,  base.delay, base.codePage,      base.textCase,
-                            base.messageBoxes, loop,       base.playerWindows, base.module,
-                            base.files,        views};
-    component = std::make_unique<Component>(platform);
+    component = std::make_unique<Component>(fp.platform({.timers = &loop, .dialogs = &views}));
     component->pluginDirectory = u"/opt/marqel/plugins/";
     component->loadForm1();  // port 1 open, Timer1 ticking on the loop
     fp.recorder.clear();

@@ -10,6 +10,7 @@
 
 #include "common/runtime_error.h"
 #include "platform/fake/fake_platform.h"
+#include "settings/form2.h"
 #include "tests/support/display_scenario.h"
 #include "tests/support/wire.h"
 
@@ -417,14 +418,32 @@ TEST(RefreshCyclePort, AnUnreadableOpenStateStillTriesTheCloseAndTheOpen) {
   EXPECT_EQ(wire::hex(TrackLines() + wire::bar(20)), wire::hex(s.tickBytes()));
 }
 
+// --- after "Set & Save" -----------------------------------------------------------------------
+
 TEST_F(RefreshCycle, AfterSetAndSaveThePlayingTextIsRedrawn) {
   playingSettled();
-  DisplayMemory& memory = s.component.displayMemory;
-  memory.lastState = 42;
-  memory.lastArtist = u"ALL YOUR BASE";
-  memory.lastTitle = u"ARE BELONG TO US";
+  s.component.form2().SetSave_Click();
   s.tick();
   EXPECT_EQ(wire::hex(TrackLines()), wire::hex(s.tickBytes()));  // bar unchanged: not redrawn
+  EXPECT_EQ(Glass("SOME ARTIST", "SOME TITLE", "", Cells(14)), s.glassText());
+}
+
+// "Set & Save" opens the port again while the player is stopped; the next tick clears the display
+// and lets the port go, as a stop does.
+TEST_F(RefreshCycle, AfterSetAndSaveWhileStoppedTheNextTickClearsAndCloses) {
+  playingSettled();
+  s.player.stops();
+  s.tick();
+  s.component.form2().SetSave_Click();
+  ASSERT_TRUE(s.portOpen());
+
+  s.tick();
+  EXPECT_EQ(wire::hex(wire::clearBoth()) + " close", s.describeTicks());
+  EXPECT_FALSE(s.portOpen());
+  EXPECT_EQ(Glass("", "", "", ""), s.glassText());
+
+  s.tick(2);
+  expectNothingSent();
 }
 
 }  // namespace

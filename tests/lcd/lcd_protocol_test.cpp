@@ -10,6 +10,7 @@
 #include "common/runtime_error.h"
 #include "platform/fake/fake_platform.h"
 #include "plugin/component.h"
+#include "tests/support/wire.h"
 
 namespace marqel {
 namespace {
@@ -17,6 +18,7 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using Bytes = std::vector<std::uint8_t>;
+namespace wire = harness::wire;
 
 // A component whose link has started on an open port, with the start-up's bytes set aside.
 class LcdRoutines : public ::testing::Test {
@@ -117,26 +119,11 @@ TEST_F(LcdRoutines, ContrastIgnoresTheNibbleFlag) {
 
 TEST_F(LcdRoutines, EmptyTextFillsTheLineWithBlanks) {
   SendLcdText(component, u"", 1);
-  Bytes blanks1;
-  for (int i = 0; i < 27; ++i) blanks1.insert(blanks1.end(), {0x12, 0x10});
-  EXPECT_EQ(sent(), blanks1);
+  EXPECT_EQ(sent(), wire::text(1, ""));
 
   const auto before = fp.recorder.mark();
   SendLcdText(component, u"", 2);
-  Bytes blanks2;
-  for (int i = 0; i < 27; ++i) blanks2.insert(blanks2.end(), {0x52, 0x50});
-  EXPECT_EQ(fp.recorder.bytesSince(before), blanks2);
-}
-
-Bytes DataPairs(const std::string& text, std::uint8_t controller) {
-  Bytes out;
-  const auto select = static_cast<std::uint8_t>((controller - 1) * 64);
-  for (const char ch : text) {
-    const auto code = static_cast<std::uint8_t>(ch);
-    out.push_back(static_cast<std::uint8_t>(select + 16 + (code >> 4)));
-    out.push_back(static_cast<std::uint8_t>(select + 16 + (code & 0x0F)));
-  }
-  return out;
+  EXPECT_EQ(fp.recorder.bytesSince(before), wire::text(2, ""));
 }
 
 TEST_F(LcdRoutines, TextIsCutOrFilledToExactlyTwentySevenCharacters) {
@@ -154,20 +141,19 @@ TEST_F(LcdRoutines, TextIsCutOrFilledToExactlyTwentySevenCharacters) {
   for (const Case& c : cases) {
     const auto before = fp.recorder.mark();
     SendLcdText(component, c.text, 2);
-    EXPECT_EQ(fp.recorder.bytesSince(before), DataPairs(c.onTheLine, 2)) << c.onTheLine;
+    EXPECT_EQ(fp.recorder.bytesSince(before), wire::text(2, c.onTheLine)) << c.onTheLine;
   }
 }
 
 TEST_F(LcdRoutines, TextUsesTheCodePageAndMarksWhatItCannotHold) {
-  SendLcdText(component, u"\u00e9\u20ac", 1);  // é fits; the euro sign is not in this page
-  EXPECT_EQ(sent(), DataPairs(std::string("\xE9?") + std::string(25, ' '), 1));
+  SendLcdText(component, u"\u00e9\u20ac\u0101", 1);  // é and the euro sign fit; ā does not
+  EXPECT_EQ(sent(), wire::text(1, "\xE9\x80?"));
 }
 
 TEST(LcdRoutinesDoubleByte, OverflowStopsTheLineAtThatCharacter) {
   fake::FakePlatform fp;
   fake::DoubleByteTestCodePage doubleByte;
-  fp.codePageOverride = &doubleByte;
-  Component component(fp.platform());
+  Component component(fp.platform({.codePage = &doubleByte}));
   component.loadForm1();
   const auto before = fp.recorder.mark();
   try {
@@ -176,7 +162,7 @@ TEST(LcdRoutinesDoubleByte, OverflowStopsTheLineAtThatCharacter) {
   } catch (const RuntimeError& error) {
     EXPECT_EQ(error.number(), err::kOverflow);
   }
-  EXPECT_EQ(fp.recorder.bytesSince(before), DataPairs("AB", 1));
+  EXPECT_EQ(fp.recorder.bytesSince(before), wire::data(1, 'A') + wire::data(1, 'B'));
 }
 
 TEST(LcdRoutinesClosedPort, EveryRoutineReturnsAndNothingGoesOut) {

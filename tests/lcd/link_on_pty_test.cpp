@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "common/runtime_error.h"
 #include "lcd/controller_startup.h"
 #include "lcd/lcd_protocol.h"
 #include "platform/fake/fake_platform.h"
@@ -23,11 +22,7 @@ using Bytes = std::vector<std::uint8_t>;
 
 class LinkOnPty : public ::testing::Test {
  protected:
-  platform::Platform withRealPort() {
-    const platform::Platform p = fp.platform();
-    return platform::Platform{ports,    p.delay,         p.codePage, p.textCase, p.messageBoxes,
-                              p.timers, p.playerWindows, p.module,   p.files,    p.dialogs};
-  }
+  platform::Platform withRealPort() { return fp.platform({.serialPorts = &ports}); }
 
   test::PtyPair line;
   platform::linux_::TermiosSerialPortFactory ports{{{1, line.slavePath()}}};
@@ -66,9 +61,7 @@ TEST(LinkOnMissingPort, StartupReportsThePortAndTheNextOpenSucceedsOnceItIsBack)
   const std::string path = ::testing::TempDir() + "marqel-missing-com1";
   std::remove(path.c_str());
   platform::linux_::TermiosSerialPortFactory ports{{{1, path}}};
-  const platform::Platform p = fp.platform();
-  Component component(platform::Platform{ports, p.delay, p.codePage, p.textCase, p.messageBoxes,
-                                         p.timers, p.playerWindows, p.module, p.files, p.dialogs});
+  Component component(fp.platform({.serialPorts = &ports}));
   component.loadForm1();
   ASSERT_EQ(fp.messageBoxes.shown.size(), 1u);
   const std::u16string& text = fp.messageBoxes.shown[0].text;
@@ -89,23 +82,6 @@ TEST(LinkOnMissingPort, StartupReportsThePortAndTheNextOpenSucceedsOnceItIsBack)
   EXPECT_EQ(line.readExactly(2), (Bytes{0x08, 0x83}));
   component.MSComm1().close();
   std::remove(path.c_str());
-}
-
-TEST(LinkOnBusyPort, SecondHolderGetsItsOwnDescription) {
-  test::PtyPair line;
-  platform::linux_::TermiosSerialPortFactory ports{{{2, line.slavePath()}}};
-  auto holder = ports.createSerialPort();
-  holder->setCommPort(2);
-  holder->open();
-  auto second = ports.createSerialPort();
-  second->setCommPort(2);
-  try {
-    second->open();
-    FAIL() << "a held port must not open twice";
-  } catch (const RuntimeError& error) {
-    EXPECT_NE(std::string(error.description()).find("in use"), std::string::npos)
-        << error.description();
-  }
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 #include "tests/support/display_scenario.h"
 
-#include <algorithm>
 #include <chrono>
 #include <utility>
 
@@ -13,20 +12,7 @@ constexpr std::size_t kLineWidth = 27;
 constexpr std::chrono::milliseconds kTickPeriod{500};
 
 const platform::CodePage& CodePageOf(fake::FakePlatform& fp, const ScenarioOptions& options) {
-  if (options.codePage != nullptr) {
-    fp.codePageOverride = options.codePage;
-  }
   return options.codePage != nullptr ? *options.codePage : fp.codePage;
-}
-
-// The component sees the window queries through the scripted view and the ports through the
-// scenario's wrapper; everything else is the fake.
-platform::Platform ScenarioPlatform(fake::FakePlatform& fp, platform::SerialPortFactory& ports,
-                                    ScriptedWindows& windows) {
-  const platform::Platform base = fp.platform();
-  return platform::Platform{
-      ports,       base.delay, base.codePage, base.textCase, base.messageBoxes,
-      base.timers, windows,    base.module,   base.files,    base.dialogs};
 }
 
 std::string Padded(std::string_view line) {
@@ -42,6 +28,45 @@ GlassText Glass(std::string_view line1, std::string_view line2, std::string_view
   return {Padded(line1), Padded(line2), Padded(line3), Padded(line4)};
 }
 
+std::vector<vlcd::LineEvent> LineScript(const fake::LineRecorder& recorder, bool keepDrains,
+                                        const std::vector<std::size_t>& tickStarts) {
+  using Kind = fake::LinkEvent::Kind;
+  std::vector<vlcd::LineEvent> script;
+  const auto& events = recorder.events();
+  auto nextTick = tickStarts.begin();
+  for (std::size_t i = 0; i < events.size(); ++i) {
+    while (nextTick != tickStarts.end() && *nextTick == i) {
+      script.push_back(vlcd::LineEvent::waitFor(kTickPeriod));
+      ++nextTick;
+    }
+    const fake::LinkEvent& event = events[i];
+    switch (event.kind) {
+      case Kind::Byte:
+        script.push_back(vlcd::LineEvent::byte(static_cast<std::uint8_t>(event.value)));
+        break;
+      case Kind::Wait:
+        script.push_back(vlcd::LineEvent::waitFor(std::chrono::milliseconds(event.value)));
+        break;
+      case Kind::Drain:
+      case Kind::Close:
+        if (keepDrains) script.push_back(vlcd::LineEvent::drain());
+        break;
+      case Kind::Open:
+      case Kind::SetPort:
+      case Kind::MessageBox:
+        break;
+    }
+  }
+  return script;
+}
+
+std::unique_ptr<vlcd::Display> PlayOverTheLine(const std::vector<vlcd::LineEvent>& script) {
+  auto display = std::make_unique<vlcd::Display>();
+  const std::vector<vlcd::TimedByte> timed = vlcd::runLine(script);
+  display->feed(timed);
+  return display;
+}
+
 std::unique_ptr<platform::SerialPort> DisplayScenario::PortControls::createSerialPort() {
   auto port = inner_.createSerialPort();
   return options_.wrapPort ? options_.wrapPort(std::move(port)) : std::move(port);
@@ -52,7 +77,10 @@ DisplayScenario::DisplayScenario(ScenarioOptions options)
       host(std::make_shared<ScriptedHost>()),
       windows(fp.windows),
       player(fp.windows, windows, *host, CodePageOf(fp, options_)),
-      component(ScenarioPlatform(fp, ports_, windows)) {
+      // The component sees the window queries through the scripted view and the ports through
+      // the scenario's wrapper; everything else is the fake.
+      component(fp.platform(
+          {.serialPorts = &ports_, .codePage = options_.codePage, .playerWindows = &windows})) {
   if (options_.hostInitialised) {
     component.hostLink = host;
   }
@@ -84,17 +112,11 @@ std::string DisplayScenario::describeTicks() const {
 }
 
 int DisplayScenario::opensSinceMark() const {
-  const auto& events = fp.recorder.events();
-  return static_cast<int>(std::count_if(
-      events.begin() + static_cast<std::ptrdiff_t>(mark_), events.end(),
-      [](const fake::LinkEvent& e) { return e.kind == fake::LinkEvent::Kind::Open; }));
+  return static_cast<int>(fp.recorder.count(fake::LinkEvent::Kind::Open, mark_));
 }
 
 int DisplayScenario::closesSinceMark() const {
-  const auto& events = fp.recorder.events();
-  return static_cast<int>(std::count_if(
-      events.begin() + static_cast<std::ptrdiff_t>(mark_), events.end(),
-      [](const fake::LinkEvent& e) { return e.kind == fake::LinkEvent::Kind::Close; }));
+  return static_cast<int>(fp.recorder.count(fake::LinkEvent::Kind::Close, mark_));
 }
 
 bool DisplayScenario::portOpen() {
@@ -102,37 +124,7 @@ bool DisplayScenario::portOpen() {
 }
 
 std::unique_ptr<vlcd::Display> DisplayScenario::replay() const {
-  using Kind = fake::LinkEvent::Kind;
-  std::vector<vlcd::LineEvent> script;
-  const auto& events = fp.recorder.events();
-  auto nextTick = tickStarts_.begin();
-  for (std::size_t i = 0; i < events.size(); ++i) {
-    while (nextTick != tickStarts_.end() && *nextTick == i) {
-      script.push_back(vlcd::LineEvent::waitFor(kTickPeriod));
-      ++nextTick;
-    }
-    const fake::LinkEvent& event = events[i];
-    switch (event.kind) {
-      case Kind::Byte:
-        script.push_back(vlcd::LineEvent::byte(static_cast<std::uint8_t>(event.value)));
-        break;
-      case Kind::Wait:
-        script.push_back(vlcd::LineEvent::waitFor(std::chrono::milliseconds(event.value)));
-        break;
-      case Kind::Drain:
-      case Kind::Close:  // closing lets queued bytes go out first
-        script.push_back(vlcd::LineEvent::drain());
-        break;
-      case Kind::Open:
-      case Kind::SetPort:
-      case Kind::MessageBox:
-        break;
-    }
-  }
-  auto display = std::make_unique<vlcd::Display>();
-  const std::vector<vlcd::TimedByte> timed = vlcd::runLine(script);
-  display->feed(timed);
-  return display;
+  return PlayOverTheLine(LineScript(fp.recorder, true, tickStarts_));
 }
 
 GlassText DisplayScenario::glassText() const {

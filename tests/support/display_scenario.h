@@ -21,6 +21,7 @@
 #include "plugin/component.h"
 #include "tests/support/scripted_player.h"
 #include "vlcd/display.h"
+#include "vlcd/line_model.h"
 
 namespace marqel::harness {
 
@@ -31,9 +32,17 @@ using GlassText = std::array<std::string, 4>;
 GlassText Glass(std::string_view line1, std::string_view line2, std::string_view line3,
                 std::string_view line4);
 
+// The record as a script for the line model: bytes and waits as they are, drains and closes
+// (closing lets queued bytes go out first) as drains unless `keepDrains` is false, and a 500 ms
+// tick wait before each event index in `tickStarts`.
+std::vector<vlcd::LineEvent> LineScript(const fake::LineRecorder& recorder, bool keepDrains,
+                                        const std::vector<std::size_t>& tickStarts = {});
+// The script played over a 9600-baud line into a fresh virtual display.
+std::unique_ptr<vlcd::Display> PlayOverTheLine(const std::vector<vlcd::LineEvent>& script);
+
 struct ScenarioOptions {
-  // The ANSI code page the component (and the scripted window text) uses; the fake Latin-1 page
-  // when null.
+  // The ANSI code page the component (and the scripted window text) uses; the fake's
+  // Windows-1252 page when null.
   const platform::CodePage* codePage = nullptr;
   // Whether the host has called Initialize (so HostLink is set).
   bool hostInitialised = true;

@@ -6,8 +6,8 @@
 namespace marqel::harness {
 
 std::int32_t ScriptedHost::SetDescription(std::u16string_view text) {
-  description = std::u16string(text);
-  return 0;
+  descriptions.emplace_back(text);
+  return descriptionStatus;
 }
 
 std::int32_t ScriptedHost::GetPlayerWindow(std::int32_t* out) {

@@ -8,6 +8,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/linux/window_table.h"
 #include "platform/player_window.h"
@@ -16,7 +17,8 @@
 
 namespace marqel::harness {
 
-// The host object: gives out the player's window, or a failing status on demand.
+// The host object: keeps the descriptions it is given, gives out the player's window, or a
+// failing status on demand.
 class ScriptedHost final : public HostLink {
  public:
   static constexpr std::int32_t kFailStatus = static_cast<std::int32_t>(0x80004005u);
@@ -32,8 +34,10 @@ class ScriptedHost final : public HostLink {
   void recover();
 
   platform::WindowHandle window = 0;
-  std::u16string description;
   int windowCalls = 0;
+  // Every description set, in order; each set-description call answers `descriptionStatus`.
+  std::vector<std::u16string> descriptions;
+  std::int32_t descriptionStatus = 0;
 
  private:
   std::optional<std::int32_t> failStatus_;
@@ -70,7 +74,6 @@ class ScriptedPlayer {
   ScriptedPlayer(platform::WindowTable& table, ScriptedWindows& view, ScriptedHost& host,
                  const platform::CodePage& codePage);
 
-  platform::WindowHandle window() const { return window_; }
   // The live window; a test that scripts a closed window has a mistake in it (logic_error).
   platform::PlayerWindowState& state();
 
