@@ -11,9 +11,9 @@
 
 #include "display/refresh_cycle.h"
 #include "display/title_parsing.h"
-#include "platform/linux/cp1252_code_page.h"
-#include "platform/linux/locale_text_case.h"
-#include "platform/linux/window_table.h"
+#include "linux/platform/cp1252_code_page.h"
+#include "linux/platform/locale_text_case.h"
+#include "linux/system/window_table.h"
 #include "platform/platform.h"
 #include "plugin/component.h"
 #include "plugin/host_link.h"

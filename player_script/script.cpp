@@ -1,4 +1,4 @@
-#include "players/script.h"
+#include "player_script/script.h"
 
 #include <cerrno>
 #include <charconv>

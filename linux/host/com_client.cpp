@@ -1,10 +1,10 @@
-#include "host/com_client.h"
+#include "linux/host/com_client.h"
 
 #include <dlfcn.h>
 
 #include <cstdio>
 
-#include "platform/linux/system/registry.h"
+#include "linux/system/registry.h"
 #include "plugin/com/identifiers.h"
 
 namespace marqel::host {

@@ -1,4 +1,4 @@
-#include "host/demo_command.h"
+#include "linux/host/demo_command.h"
 
 #include <unistd.h>
 
@@ -9,21 +9,21 @@
 #include <system_error>
 
 #include "common/utf.h"
-#include "host/com_client.h"
-#include "host/demo_screen.h"
-#include "host/key_input.h"
-#include "host/plugin_host.h"
-#include "host/run_command.h"
-#include "host/signal_watch.h"
-#include "platform/linux/cp1252_code_page.h"
-#include "platform/linux/event_loop.h"
-#include "platform/linux/system/session.h"
-#include "platform/linux/unique_fd.h"
-#include "platform/linux/window_table.h"
-#include "players/raw_terminal.h"
-#include "players/script.h"
-#include "players/script_player.h"
-#include "players/sim_player.h"
+#include "linux/host/com_client.h"
+#include "linux/host/demo_screen.h"
+#include "linux/host/key_input.h"
+#include "linux/host/plugin_host.h"
+#include "linux/host/run_command.h"
+#include "linux/host/signal_watch.h"
+#include "linux/platform/cp1252_code_page.h"
+#include "linux/system/event_loop.h"
+#include "linux/system/session.h"
+#include "linux/platform/unique_fd.h"
+#include "linux/system/window_table.h"
+#include "linux/players/raw_terminal.h"
+#include "player_script/script.h"
+#include "linux/players/script_player.h"
+#include "linux/players/sim_player.h"
 #include "vlcd/display.h"
 #include "vlcd/terminal.h"
 
@@ -79,7 +79,7 @@ std::filesystem::path ProgramDirectory() {
 
 std::filesystem::path DemoModule() {
   const auto here = ProgramDirectory();
-  for (const auto& candidate : {here / "Marqel.so", here.parent_path() / "plugin" / "Marqel.so"}) {
+  for (const auto& candidate : {here / "Marqel.so", here.parent_path() / "module" / "Marqel.so"}) {
     std::error_code ec;
     if (std::filesystem::is_regular_file(candidate, ec)) return candidate;
   }

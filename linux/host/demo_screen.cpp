@@ -1,4 +1,4 @@
-#include "host/demo_screen.h"
+#include "linux/host/demo_screen.h"
 
 #include <langinfo.h>
 #include <unistd.h>

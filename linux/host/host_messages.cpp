@@ -1,12 +1,12 @@
-#include "host/host_messages.h"
+#include "linux/host/host_messages.h"
 
 #include <cstdlib>
 
-#include "host/run_command.h"
-#include "platform/linux/stderr_message_boxes.h"
+#include "linux/host/run_command.h"
+#include "linux/system/stderr_message_boxes.h"
 #if MARQEL_HAVE_FLTK
-#include "platform/linux/dialog_fltk/fltk_loop.h"
-#include "platform/linux/dialog_fltk/fltk_message_boxes.h"
+#include "linux/platform/fltk/fltk_loop.h"
+#include "linux/platform/fltk/fltk_message_boxes.h"
 #endif
 
 namespace marqel::host {

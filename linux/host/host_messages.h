@@ -3,7 +3,7 @@
 // lines on standard error, dismissed at once.
 #include <memory>
 
-#include "platform/linux/event_loop.h"
+#include "linux/system/event_loop.h"
 #include "platform/message_box.h"
 
 namespace marqel::host {

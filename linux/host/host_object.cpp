@@ -1,4 +1,4 @@
-#include "host/host_object.h"
+#include "linux/host/host_object.h"
 
 #include "plugin/com/bstr.h"
 #include "plugin/com/identifiers.h"

@@ -1,4 +1,4 @@
-#include "host/key_input.h"
+#include "linux/host/key_input.h"
 
 #include <unistd.h>
 

@@ -2,7 +2,7 @@
 // Keys from the terminal for a player stand-in, read on the host's loop as they arrive.
 #include <functional>
 
-#include "platform/linux/event_loop.h"
+#include "linux/system/event_loop.h"
 
 namespace marqel::host {
 

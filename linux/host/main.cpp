@@ -5,9 +5,9 @@
 #include <map>
 #include <string>
 
-#include "host/com_client.h"
-#include "host/demo_command.h"
-#include "host/run_command.h"
+#include "linux/host/com_client.h"
+#include "linux/host/demo_command.h"
+#include "linux/host/run_command.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "host/plugin_host.h"
+#include "linux/host/plugin_host.h"
 
 #include "common/utf.h"
 #include "plugin/com/identifiers.h"

@@ -7,9 +7,9 @@
 #include <ostream>
 #include <string>
 
-#include "host/com_client.h"
-#include "host/host_object.h"
-#include "players/player_host.h"
+#include "linux/host/com_client.h"
+#include "linux/host/host_object.h"
+#include "linux/players/player_host.h"
 
 namespace marqel::platform {
 class EventLoop;

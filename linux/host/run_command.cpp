@@ -1,4 +1,4 @@
-#include "host/run_command.h"
+#include "linux/host/run_command.h"
 
 #include <unistd.h>
 
@@ -8,18 +8,18 @@
 #include <stdexcept>
 
 #include "common/utf.h"
-#include "host/host_messages.h"
-#include "host/key_input.h"
-#include "host/plugin_host.h"
-#include "host/signal_watch.h"
-#include "platform/linux/cp1252_code_page.h"
-#include "platform/linux/event_loop.h"
-#include "platform/linux/system/session.h"
-#include "platform/linux/window_table.h"
-#include "players/raw_terminal.h"
-#include "players/script.h"
-#include "players/script_player.h"
-#include "players/sim_player.h"
+#include "linux/host/host_messages.h"
+#include "linux/host/key_input.h"
+#include "linux/host/plugin_host.h"
+#include "linux/host/signal_watch.h"
+#include "linux/platform/cp1252_code_page.h"
+#include "linux/system/event_loop.h"
+#include "linux/system/session.h"
+#include "linux/system/window_table.h"
+#include "linux/players/raw_terminal.h"
+#include "player_script/script.h"
+#include "linux/players/script_player.h"
+#include "linux/players/sim_player.h"
 
 namespace marqel::host {
 namespace {

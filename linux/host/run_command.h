@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "host/host_object.h"
+#include "linux/host/host_object.h"
 
 namespace marqel::players {
 class ScriptPlayer;

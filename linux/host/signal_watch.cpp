@@ -1,4 +1,4 @@
-#include "host/signal_watch.h"
+#include "linux/host/signal_watch.h"
 
 #include <fcntl.h>
 #include <signal.h>

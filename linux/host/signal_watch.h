@@ -3,7 +3,7 @@
 // signal's number, and the loop calls back in its ordinary turn.
 #include <functional>
 
-#include "platform/linux/event_loop.h"
+#include "linux/system/event_loop.h"
 
 namespace marqel::host {
 

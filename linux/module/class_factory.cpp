@@ -1,9 +1,9 @@
-#include "plugin/module/class_factory.h"
+#include "linux/module/class_factory.h"
 
 #include "plugin/com/identifiers.h"
 #include "plugin/component.h"
-#include "plugin/module/module_server.h"
-#include "plugin/module/tolvane.h"
+#include "linux/module/module_server.h"
+#include "linux/module/tolvane.h"
 
 namespace marqel::module {
 

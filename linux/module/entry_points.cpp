@@ -3,12 +3,12 @@
 // object's CreateInstance. Nothing thrown inside ever crosses into the caller.
 #include <string>
 
-#include "platform/linux/system/registry.h"
+#include "linux/system/registry.h"
 #include "plugin/com/com_abi.h"
 #include "plugin/com/identifiers.h"
-#include "plugin/module/class_factory.h"
-#include "plugin/module/module_file.h"
-#include "plugin/module/module_server.h"
+#include "linux/module/class_factory.h"
+#include "linux/module/module_file.h"
+#include "linux/module/module_server.h"
 
 #define MARQEL_EXPORT extern "C" __attribute__((visibility("default")))
 

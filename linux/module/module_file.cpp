@@ -1,4 +1,4 @@
-#include "plugin/module/module_file.h"
+#include "linux/module/module_file.h"
 
 #include <dlfcn.h>
 #include <stdlib.h>

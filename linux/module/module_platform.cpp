@@ -1,6 +1,6 @@
-#include "plugin/module/module_platform.h"
+#include "linux/module/module_platform.h"
 
-#include "platform/linux/system/session.h"
+#include "linux/system/session.h"
 
 namespace marqel::module {
 

@@ -4,14 +4,14 @@
 // rest from the Linux implementations of the seams.
 #include <memory>
 
-#include "platform/linux/cp1252_code_page.h"
-#include "platform/linux/locale_text_case.h"
-#include "platform/linux/settings_files_posix.h"
-#include "platform/linux/sleep_delay.h"
-#include "platform/linux/termios_serial_port.h"
+#include "linux/platform/cp1252_code_page.h"
+#include "linux/platform/locale_text_case.h"
+#include "linux/platform/settings_files_posix.h"
+#include "linux/platform/sleep_delay.h"
+#include "linux/platform/termios_serial_port.h"
 #include "platform/platform.h"
-#include "plugin/module/module_file.h"
-#include "plugin/module/session_dialog_views.h"
+#include "linux/module/module_file.h"
+#include "linux/views/session_dialog_views.h"
 
 namespace marqel::system {
 class Session;

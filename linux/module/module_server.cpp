@@ -1,9 +1,9 @@
-#include "plugin/module/module_server.h"
+#include "linux/module/module_server.h"
 
-#include "platform/linux/system/session.h"
+#include "linux/system/session.h"
 #include "plugin/component.h"
 #include "plugin/lifecycle.h"
-#include "plugin/module/module_platform.h"
+#include "linux/module/module_platform.h"
 
 namespace marqel::module {
 

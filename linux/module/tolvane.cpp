@@ -1,10 +1,10 @@
-#include "plugin/module/tolvane.h"
+#include "linux/module/tolvane.h"
 
 #include "common/runtime_error.h"
 #include "plugin/com/bstr.h"
 #include "plugin/com/identifiers.h"
 #include "plugin/lifecycle.h"
-#include "plugin/module/module_server.h"
+#include "linux/module/module_server.h"
 
 namespace marqel::module {
 

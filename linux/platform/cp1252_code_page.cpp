@@ -1,4 +1,4 @@
-#include "platform/linux/cp1252_code_page.h"
+#include "linux/platform/cp1252_code_page.h"
 
 #include <array>
 

@@ -1,4 +1,4 @@
-#include "platform/linux/locale_text_case.h"
+#include "linux/platform/locale_text_case.h"
 
 #include <wctype.h>
 

@@ -1,4 +1,4 @@
-#include "platform/linux/settings_files_posix.h"
+#include "linux/platform/settings_files_posix.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -12,7 +12,7 @@
 
 #include "common/runtime_error.h"
 #include "common/utf.h"
-#include "platform/linux/unique_fd.h"
+#include "linux/platform/unique_fd.h"
 
 namespace marqel::platform::linux_ {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/linux/sleep_delay.h"
+#include "linux/platform/sleep_delay.h"
 
 #include <time.h>
 

@@ -1,4 +1,4 @@
-#include "platform/linux/termios_serial_port.h"
+#include "linux/platform/termios_serial_port.h"
 
 #include <fcntl.h>
 #include <grp.h>

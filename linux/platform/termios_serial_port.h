@@ -15,7 +15,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/linux/unique_fd.h"
+#include "linux/platform/unique_fd.h"
 #include "platform/serial_port.h"
 
 namespace marqel::platform::linux_ {

@@ -1,4 +1,4 @@
-#include "players/raw_terminal.h"
+#include "linux/players/raw_terminal.h"
 
 #include <unistd.h>
 

@@ -1,9 +1,9 @@
-#include "players/script_player.h"
+#include "linux/players/script_player.h"
 
 #include <ostream>
 
 #include "common/utf.h"
-#include "platform/linux/system/session.h"
+#include "linux/system/session.h"
 
 namespace marqel::players {
 namespace {

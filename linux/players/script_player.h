@@ -5,11 +5,11 @@
 #include <cstdint>
 #include <iosfwd>
 
-#include "platform/linux/event_loop.h"
-#include "platform/linux/window_table.h"
+#include "linux/system/event_loop.h"
+#include "linux/system/window_table.h"
 #include "platform/text.h"
-#include "players/player_host.h"
-#include "players/script.h"
+#include "linux/players/player_host.h"
+#include "player_script/script.h"
 
 namespace marqel::system {
 class Session;

@@ -1,4 +1,4 @@
-#include "players/sim_player.h"
+#include "linux/players/sim_player.h"
 
 #include <algorithm>
 

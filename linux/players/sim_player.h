@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/linux/event_loop.h"
-#include "platform/linux/window_table.h"
+#include "linux/system/event_loop.h"
+#include "linux/system/window_table.h"
 #include "platform/text.h"
-#include "players/player_host.h"
+#include "linux/players/player_host.h"
 
 namespace marqel::players {
 

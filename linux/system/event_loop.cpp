@@ -1,4 +1,4 @@
-#include "platform/linux/event_loop.h"
+#include "linux/system/event_loop.h"
 
 #include <fcntl.h>
 #include <poll.h>

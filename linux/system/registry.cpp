@@ -1,4 +1,4 @@
-#include "platform/linux/system/registry.h"
+#include "linux/system/registry.h"
 
 #include <unistd.h>
 

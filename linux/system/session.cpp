@@ -1,8 +1,8 @@
-#include "platform/linux/system/session.h"
+#include "linux/system/session.h"
 
 #include <vector>
 
-#include "platform/linux/stderr_message_boxes.h"
+#include "linux/system/stderr_message_boxes.h"
 
 namespace marqel::system {
 namespace {

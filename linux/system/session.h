@@ -13,8 +13,8 @@
 #include <memory>
 #include <string>
 
-#include "platform/linux/event_loop.h"
-#include "platform/linux/window_table.h"
+#include "linux/system/event_loop.h"
+#include "linux/system/window_table.h"
 #include "platform/message_box.h"
 
 namespace marqel::system {

@@ -1,4 +1,4 @@
-#include "platform/linux/stderr_message_boxes.h"
+#include "linux/system/stderr_message_boxes.h"
 
 #include <iostream>
 #include <string>

@@ -1,4 +1,4 @@
-#include "platform/linux/window_table.h"
+#include "linux/system/window_table.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,13 +1,13 @@
-#include "plugin/module/session_dialog_views.h"
+#include "linux/views/session_dialog_views.h"
 
 #include <unistd.h>
 
-#include "platform/linux/dialog_text/text_dialog_views.h"
+#include "linux/views/text/text_dialog_views.h"
 #if MARQEL_HAVE_FLTK
-#include "platform/linux/dialog_fltk/fltk_dialog_views.h"
+#include "linux/views/fltk/fltk_dialog_views.h"
 #endif
-#include "platform/linux/system/session.h"
-#include "plugin/module/script_dialog_view.h"
+#include "linux/system/session.h"
+#include "linux/views/script/script_dialog_view.h"
 
 namespace marqel::module {
 

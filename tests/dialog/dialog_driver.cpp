@@ -19,11 +19,11 @@
 #include <vector>
 
 #include "common/utf.h"
-#include "platform/fake/fake_platform.h"
-#include "platform/linux/dialog_fltk/fltk_dialog_views.h"
-#include "platform/linux/dialog_fltk/fltk_message_boxes.h"
-#include "platform/linux/event_loop.h"
-#include "platform/linux/settings_files_posix.h"
+#include "tests/fakes/fake_platform.h"
+#include "linux/views/fltk/fltk_dialog_views.h"
+#include "linux/platform/fltk/fltk_message_boxes.h"
+#include "linux/system/event_loop.h"
+#include "linux/platform/settings_files_posix.h"
 #include "plugin/component.h"
 #include "settings/form2.h"
 #include "settings/settings_file.h"

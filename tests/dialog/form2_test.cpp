@@ -12,8 +12,8 @@
 
 #include "common/runtime_error.h"
 #include "common/utf.h"
-#include "platform/fake/fake_platform.h"
-#include "platform/linux/settings_files_posix.h"
+#include "tests/fakes/fake_platform.h"
+#include "linux/platform/settings_files_posix.h"
 #include "plugin/component.h"
 #include "plugin/lifecycle.h"
 #include "settings/settings_file.h"

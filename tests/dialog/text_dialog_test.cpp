@@ -9,8 +9,8 @@
 #include <string>
 
 #include "common/runtime_error.h"
-#include "platform/fake/fake_platform.h"
-#include "platform/linux/dialog_text/text_dialog_views.h"
+#include "tests/fakes/fake_platform.h"
+#include "linux/views/text/text_dialog_views.h"
 #include "plugin/component.h"
 #include "settings/form2.h"
 

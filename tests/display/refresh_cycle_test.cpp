@@ -9,7 +9,7 @@
 #include <string>
 
 #include "common/runtime_error.h"
-#include "platform/fake/fake_platform.h"
+#include "tests/fakes/fake_platform.h"
 #include "settings/form2.h"
 #include "tests/support/display_scenario.h"
 #include "tests/support/wire.h"

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "common/utf.h"
-#include "platform/fake/fake_platform.h"
+#include "tests/fakes/fake_platform.h"
 #include "tests/support/display_scenario.h"
 
 namespace marqel {

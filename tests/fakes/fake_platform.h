@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/fake/line_recorder.h"
-#include "platform/linux/cp1252_code_page.h"
-#include "platform/linux/window_table.h"
+#include "tests/fakes/line_recorder.h"
+#include "linux/platform/cp1252_code_page.h"
+#include "linux/system/window_table.h"
 #include "platform/platform.h"
 
 namespace marqel::fake {

@@ -1,4 +1,4 @@
-#include "platform/fake/line_recorder.h"
+#include "tests/fakes/line_recorder.h"
 
 #include <algorithm>
 #include <cstdio>

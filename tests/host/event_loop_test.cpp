@@ -1,5 +1,5 @@
 // The thread's message loop: order of timers, virtual time, modal loops inside callbacks.
-#include "platform/linux/event_loop.h"
+#include "linux/system/event_loop.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

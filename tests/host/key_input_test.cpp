@@ -1,6 +1,6 @@
 // Keys for the player stand-ins: read as they come, and no longer watched once the input ends (a
 // descriptor at its end stays readable, and watching it would spin the loop).
-#include "host/key_input.h"
+#include "linux/host/key_input.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -8,7 +8,7 @@
 #include <chrono>
 #include <string>
 
-#include "platform/linux/unique_fd.h"
+#include "linux/platform/unique_fd.h"
 
 namespace marqel::host {
 namespace {

@@ -1,11 +1,11 @@
 // Player scripts: what each line means, and the message for each malformed one.
-#include "players/script.h"
+#include "player_script/script.h"
 
 #include <gtest/gtest.h>
 
 #include <sstream>
 
-#include "host/run_command.h"
+#include "linux/host/run_command.h"
 
 namespace marqel::players {
 namespace {

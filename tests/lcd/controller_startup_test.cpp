@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "common/runtime_error.h"
-#include "platform/fake/fake_platform.h"
+#include "tests/fakes/fake_platform.h"
 #include "plugin/component.h"
 #include "tests/support/startup_bytes.h"
 

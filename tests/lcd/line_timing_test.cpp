@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "platform/fake/fake_platform.h"
+#include "tests/fakes/fake_platform.h"
 #include "plugin/component.h"
 #include "tests/support/display_scenario.h"
 #include "vlcd/controller.h"

@@ -9,8 +9,8 @@
 
 #include "lcd/controller_startup.h"
 #include "lcd/lcd_protocol.h"
-#include "platform/fake/fake_platform.h"
-#include "platform/linux/termios_serial_port.h"
+#include "tests/fakes/fake_platform.h"
+#include "linux/platform/termios_serial_port.h"
 #include "plugin/component.h"
 #include "tests/platform/pty_pair.h"
 #include "tests/support/startup_bytes.h"

@@ -6,7 +6,7 @@
 #include <chrono>
 #include <climits>
 
-#include "platform/linux/sleep_delay.h"
+#include "linux/platform/sleep_delay.h"
 
 namespace marqel::platform::linux_ {
 namespace {

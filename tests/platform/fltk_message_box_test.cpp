@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/linux/dialog_fltk/fltk_message_boxes.h"
-#include "platform/linux/event_loop.h"
+#include "linux/platform/fltk/fltk_message_boxes.h"
+#include "linux/system/event_loop.h"
 
 namespace marqel::platform::linux_ {
 namespace {

@@ -3,7 +3,7 @@
 #include <sstream>
 #include <string>
 
-#include "platform/linux/stderr_message_boxes.h"
+#include "linux/system/stderr_message_boxes.h"
 
 namespace marqel::platform::linux_ {
 namespace {

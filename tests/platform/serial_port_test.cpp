@@ -19,7 +19,7 @@
 #include <thread>
 
 #include "common/runtime_error.h"
-#include "platform/linux/termios_serial_port.h"
+#include "linux/platform/termios_serial_port.h"
 #include "tests/platform/pty_pair.h"
 
 namespace marqel::platform::linux_ {

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/linux/cp1252_code_page.h"
-#include "platform/linux/locale_text_case.h"
+#include "linux/platform/cp1252_code_page.h"
+#include "linux/platform/locale_text_case.h"
 
 namespace marqel::platform::linux_ {
 namespace {

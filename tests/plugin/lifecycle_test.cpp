@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "common/runtime_error.h"
-#include "platform/fake/fake_platform.h"
+#include "tests/fakes/fake_platform.h"
 #include "plugin/component.h"
 #include "settings/form2.h"
 #include "tests/support/scripted_player.h"

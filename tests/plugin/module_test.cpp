@@ -9,8 +9,8 @@
 #include <fstream>
 
 #include "common/runtime_error.h"
-#include "platform/linux/system/registry.h"
-#include "platform/linux/system/session.h"
+#include "linux/system/registry.h"
+#include "linux/system/session.h"
 #include "plugin/com/bstr.h"
 #include "plugin/com/identifiers.h"
 

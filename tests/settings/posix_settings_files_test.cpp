@@ -16,7 +16,7 @@
 
 #include "common/runtime_error.h"
 #include "common/utf.h"
-#include "platform/linux/settings_files_posix.h"
+#include "linux/platform/settings_files_posix.h"
 
 namespace marqel::platform::linux_ {
 namespace {

@@ -9,7 +9,7 @@
 
 #include "common/runtime_error.h"
 #include "common/utf.h"
-#include "platform/fake/fake_platform.h"
+#include "tests/fakes/fake_platform.h"
 #include "plugin/component.h"
 
 namespace marqel::settings {

@@ -17,7 +17,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/fake/fake_platform.h"
+#include "tests/fakes/fake_platform.h"
 #include "plugin/component.h"
 #include "tests/support/scripted_player.h"
 #include "vlcd/display.h"

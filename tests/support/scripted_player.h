@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/linux/window_table.h"
+#include "linux/system/window_table.h"
 #include "platform/player_window.h"
 #include "platform/text.h"
 #include "plugin/host_link.h"

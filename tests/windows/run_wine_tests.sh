@@ -124,19 +124,19 @@ imports_only_system() {  # imports_only_system FILE
   return 0
 }
 exports_of() { "$objdump" -p "$1" | awk '/\[Ordinal\/Name Pointer\] Table/ { on = 1; next } on && /^\t\[/ { print $3 }'; }
-if command -v "$objdump" >/dev/null 2>&1 && [ -f "$shipped/marqel/Marqel.dll" ]; then
-  check "Marqel.dll is a 32-bit DLL" bash -c "'$objdump' -f '$shipped/marqel/Marqel.dll' | grep -q 'file format pei-i386'"
-  exports_of "$shipped/marqel/Marqel.dll" >"$work/marqel-exports.txt"
+if command -v "$objdump" >/dev/null 2>&1 && [ -f "$shipped/module/Marqel.dll" ]; then
+  check "Marqel.dll is a 32-bit DLL" bash -c "'$objdump' -f '$shipped/module/Marqel.dll' | grep -q 'file format pei-i386'"
+  exports_of "$shipped/module/Marqel.dll" >"$work/marqel-exports.txt"
   printf 'DllCanUnloadNow\nDllGetClassObject\nDllRegisterServer\nDllUnregisterServer\n' \
     >"$work/marqel-exports.expected"
   check "Marqel.dll exports the four entry points, undecorated" \
     same_files "$work/marqel-exports.expected" "$work/marqel-exports.txt"
-  check "Marqel.dll imports only the system's own DLLs" imports_only_system "$shipped/marqel/Marqel.dll"
+  check "Marqel.dll imports only the system's own DLLs" imports_only_system "$shipped/module/Marqel.dll"
   check "gen_marqel_wrap.dll exports winampGetGeneralPurposePlugin, undecorated" \
     test "$(exports_of "$shipped/wrapper/gen_marqel_wrap.dll")" = winampGetGeneralPurposePlugin
   check "gen_marqel_wrap.dll imports only the system's own DLLs" \
     imports_only_system "$shipped/wrapper/gen_marqel_wrap.dll"
-  strings -el "$shipped/marqel/Marqel.dll" >"$work/marqel-strings.txt"
+  strings -el "$shipped/module/Marqel.dll" >"$work/marqel-strings.txt"
   for entry in 1.01.0002 "WinAmp 5.x PlugIn" Pellucor Marqel.dll OLESelfRegister; do
     check "version record holds $entry" grep -qxF -- "$entry" "$work/marqel-strings.txt"
   done
@@ -187,7 +187,7 @@ check "wine prefix created ($arch)" test -d "$WINEPREFIX/drive_c/windows"
 
 player_dir=$WINEPREFIX/drive_c/Player
 mkdir -p "$player_dir/Plugins"
-cp "$bin/marqel/Marqel.dll" "$bin/wrapper/gen_marqel_wrap.dll" "$player_dir/Plugins/"
+cp "$bin/module/Marqel.dll" "$bin/wrapper/gen_marqel_wrap.dll" "$player_dir/Plugins/"
 cp "$bin/testplayer/marqel-testplayer.exe" "$bin/tests/marqel-win32-tests.exe" "$player_dir/"
 cp "$scenarios"/*.txt "$run/"
 

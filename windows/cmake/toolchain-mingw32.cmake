@@ -5,4 +5,4 @@ set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86)
 set(MARQEL_MINGW_TRIPLET i686-w64-mingw32)
 
-include(${CMAKE_CURRENT_LIST_DIR}/../windows/cmake/mingw-common.cmake)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

@@ -1,8 +1,8 @@
-#include "windows/marqel/class_factory.h"
+#include "windows/module/class_factory.h"
 
 #include "plugin/host_link.h"
-#include "windows/marqel/module_state.h"
-#include "windows/marqel/tolvane_object.h"
+#include "windows/module/module_state.h"
+#include "windows/module/tolvane_object.h"
 
 namespace marqel::windows {
 

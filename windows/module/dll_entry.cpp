@@ -4,9 +4,9 @@
 
 #include "marqel.h"
 #include "plugin/host_link.h"
-#include "windows/marqel/class_factory.h"
-#include "windows/marqel/module_state.h"
-#include "windows/marqel/registration.h"
+#include "windows/module/class_factory.h"
+#include "windows/module/module_state.h"
+#include "windows/module/registration.h"
 
 using marqel::windows::ModuleState;
 

@@ -1,6 +1,6 @@
-#include "windows/marqel/module_state.h"
+#include "windows/module/module_state.h"
 
-#include "platform/win32/win32_platform.h"
+#include "windows/platform/win32_platform.h"
 #include "plugin/component.h"
 #include "plugin/lifecycle.h"
 

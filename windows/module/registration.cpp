@@ -1,7 +1,7 @@
 #include "plugin/com/identifiers.h"
 // (before any header that brings in windows.h, whose status macros have the names of the
 // identifiers' status constants)
-#include "windows/marqel/registration.h"
+#include "windows/module/registration.h"
 // (the OLE headers need windows.h before them)
 #include <oleauto.h>
 #include <olectl.h>
@@ -10,7 +10,7 @@
 #include <string_view>
 
 #include "marqel.h"
-#include "platform/win32/module_file_info.h"
+#include "windows/platform/module_file_info.h"
 
 namespace marqel::windows {
 namespace {

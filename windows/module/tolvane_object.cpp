@@ -1,14 +1,14 @@
-#include "windows/marqel/tolvane_object.h"
+#include "windows/module/tolvane_object.h"
 
 #include <oleauto.h>
 
 #include <string>
 
 #include "common/runtime_error.h"
-#include "platform/win32/module_file_info.h"
-#include "platform/win32/win32_text.h"
+#include "windows/platform/module_file_info.h"
+#include "windows/platform/win32_text.h"
 #include "plugin/lifecycle.h"
-#include "windows/marqel/module_state.h"
+#include "windows/module/module_state.h"
 
 namespace marqel::windows {
 namespace {

@@ -2,7 +2,7 @@
 #include <string_view>
 
 #include "plugin/version_record.h"
-#include "windows/marqel/version_numbers.h"
+#include "windows/module/version_numbers.h"
 
 namespace {
 

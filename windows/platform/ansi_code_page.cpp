@@ -1,11 +1,11 @@
-#include "platform/win32/ansi_code_page.h"
+#include "windows/platform/ansi_code_page.h"
 
 #include <windows.h>
 
 #include <climits>
 
 #include "common/runtime_error.h"
-#include "platform/win32/win32_text.h"
+#include "windows/platform/win32_text.h"
 
 namespace marqel::platform::win32 {
 namespace {

@@ -1,10 +1,10 @@
-#include "platform/win32/com_serial_port.h"
+#include "windows/platform/com_serial_port.h"
 
 #include <algorithm>
 
 #include "common/runtime_error.h"
-#include "platform/win32/precise_delay.h"
-#include "platform/win32/win32_text.h"
+#include "windows/platform/precise_delay.h"
+#include "windows/platform/win32_text.h"
 
 namespace marqel::platform::win32 {
 namespace {

@@ -1,6 +1,6 @@
-#include "platform/win32/module_file_info.h"
+#include "windows/platform/module_file_info.h"
 
-#include "platform/win32/win32_text.h"
+#include "windows/platform/win32_text.h"
 
 namespace marqel::platform::win32 {
 

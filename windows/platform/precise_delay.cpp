@@ -1,4 +1,4 @@
-#include "platform/win32/precise_delay.h"
+#include "windows/platform/precise_delay.h"
 
 #include <windows.h>
 // (timeapi.h needs the types of windows.h first)

@@ -1,10 +1,10 @@
-#include "platform/win32/system_text_case.h"
+#include "windows/platform/system_text_case.h"
 
 #include <windows.h>
 
 #include <climits>
 
-#include "platform/win32/win32_text.h"
+#include "windows/platform/win32_text.h"
 
 namespace marqel::platform::win32 {
 

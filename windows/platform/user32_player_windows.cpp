@@ -1,4 +1,4 @@
-#include "platform/win32/user32_player_windows.h"
+#include "windows/platform/user32_player_windows.h"
 
 #include <windows.h>
 

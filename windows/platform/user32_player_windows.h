@@ -2,7 +2,7 @@
 // The player-window queries through user32 itself.
 #include <cstdint>
 
-#include "platform/win32/core_platform.h"
+#include "windows/platform/core_platform.h"
 
 namespace marqel::platform::win32 {
 

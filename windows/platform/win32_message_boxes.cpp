@@ -1,8 +1,8 @@
-#include "platform/win32/win32_message_boxes.h"
+#include "windows/platform/win32_message_boxes.h"
 
 #include <windows.h>
 
-#include "platform/win32/win32_text.h"
+#include "windows/platform/win32_text.h"
 
 namespace marqel::platform::win32 {
 

@@ -1,11 +1,11 @@
-#include "platform/win32/win32_settings_files.h"
+#include "windows/platform/win32_settings_files.h"
 
 #include <windows.h>
 
 #include "common/runtime_error.h"
 #include "common/utf.h"
-#include "platform/win32/module_file_info.h"
-#include "platform/win32/win32_text.h"
+#include "windows/platform/module_file_info.h"
+#include "windows/platform/win32_text.h"
 
 namespace marqel::platform::win32 {
 namespace {

@@ -1,9 +1,9 @@
-#include "platform/win32/window_timers.h"
+#include "windows/platform/window_timers.h"
 
 #include <utility>
 
 #include "common/runtime_error.h"
-#include "platform/win32/win32_text.h"
+#include "windows/platform/win32_text.h"
 
 namespace marqel::platform::win32 {
 namespace {

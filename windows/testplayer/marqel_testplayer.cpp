@@ -24,10 +24,10 @@
 #include <vector>
 
 #include "common/utf.h"
-#include "platform/win32/config_dialog_ids.h"
-#include "platform/win32/core_platform.h"
-#include "platform/win32/win32_text.h"
-#include "players/script.h"
+#include "windows/views/config_dialog_ids.h"
+#include "windows/platform/core_platform.h"
+#include "windows/platform/win32_text.h"
+#include "player_script/script.h"
 #include "windows/wrapper/gen_plugin_header.h"
 
 namespace {

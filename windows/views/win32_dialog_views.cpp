@@ -1,4 +1,4 @@
-#include "platform/win32/win32_dialog_views.h"
+#include "windows/views/win32_dialog_views.h"
 
 #include <windowsx.h>
 
@@ -8,8 +8,8 @@
 
 #include "common/runtime_error.h"
 #include "common/utf.h"
-#include "platform/win32/config_dialog_ids.h"
-#include "platform/win32/win32_text.h"
+#include "windows/views/config_dialog_ids.h"
+#include "windows/platform/win32_text.h"
 #include "settings/form2_layout.h"
 
 namespace marqel::platform::win32 {

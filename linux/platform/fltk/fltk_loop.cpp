@@ -1,4 +1,4 @@
-#include "platform/linux/dialog_fltk/fltk_loop.h"
+#include "linux/platform/fltk/fltk_loop.h"
 
 #include <FL/Fl.H>
 #include <FL/x.H>

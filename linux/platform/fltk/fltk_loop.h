@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/linux/event_loop.h"
+#include "linux/system/event_loop.h"
 
 namespace marqel::platform::linux_ {
 

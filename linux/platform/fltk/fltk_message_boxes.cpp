@@ -1,4 +1,4 @@
-#include "platform/linux/dialog_fltk/fltk_message_boxes.h"
+#include "linux/platform/fltk/fltk_message_boxes.h"
 
 #include <FL/Enumerations.H>
 #include <FL/Fl.H>
@@ -11,8 +11,8 @@
 #include <memory>
 #include <string>
 
-#include "platform/linux/dialog_fltk/fltk_loop.h"
-#include "platform/linux/stderr_message_boxes.h"
+#include "linux/platform/fltk/fltk_loop.h"
+#include "linux/system/stderr_message_boxes.h"
 
 // Xlib, under FLTK's drawing header, defines None as a macro.
 #ifdef None

@@ -4,7 +4,7 @@
 // thread's message loop keeps running, so refresh ticks go on.
 #include <string_view>
 
-#include "platform/linux/event_loop.h"
+#include "linux/system/event_loop.h"
 #include "platform/message_box.h"
 
 namespace marqel::platform::linux_ {

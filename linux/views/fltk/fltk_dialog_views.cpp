@@ -1,4 +1,4 @@
-#include "platform/linux/dialog_fltk/fltk_dialog_views.h"
+#include "linux/views/fltk/fltk_dialog_views.h"
 
 #include <FL/Enumerations.H>
 #include <FL/Fl.H>
@@ -15,7 +15,7 @@
 
 #include "common/runtime_error.h"
 #include "common/utf.h"
-#include "platform/linux/dialog_fltk/fltk_loop.h"
+#include "linux/platform/fltk/fltk_loop.h"
 #include "settings/form2_layout.h"
 
 namespace marqel::platform::linux_ {

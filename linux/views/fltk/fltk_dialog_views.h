@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "platform/dialog.h"
-#include "platform/linux/event_loop.h"
+#include "linux/system/event_loop.h"
 #include "settings/form2.h"
 
 namespace marqel::platform::linux_ {

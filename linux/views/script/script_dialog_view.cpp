@@ -1,4 +1,4 @@
-#include "plugin/module/script_dialog_view.h"
+#include "linux/views/script/script_dialog_view.h"
 
 #include <memory>
 

@@ -2,7 +2,7 @@
 // The dialog without a screen: while it is open, the session offers it as DialogControls, and
 // whatever drives the session (the host's script) clicks and moves its controls.
 #include "platform/dialog.h"
-#include "platform/linux/system/session.h"
+#include "linux/system/session.h"
 
 namespace marqel::module {
 

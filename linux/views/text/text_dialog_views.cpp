@@ -1,4 +1,4 @@
-#include "platform/linux/dialog_text/text_dialog_views.h"
+#include "linux/views/text/text_dialog_views.h"
 
 #include <fcntl.h>
 #include <signal.h>

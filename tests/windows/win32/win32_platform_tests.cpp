@@ -2,7 +2,7 @@
 // tests/windows). Prints one line per check and "N passed, M failed"; exits 1 on any failure.
 //
 //   marqel-win32-tests [SERIAL_PORT_NUMBER]   (a port wired to something that reads, e.g. 1)
-#include "platform/win32/core_platform.h"
+#include "windows/platform/core_platform.h"
 // (before any header that brings in windows.h)
 #include <windows.h>
 
@@ -17,16 +17,16 @@
 
 #include "common/runtime_error.h"
 #include "common/utf.h"
-#include "platform/win32/ansi_code_page.h"
-#include "platform/win32/com_serial_port.h"
-#include "platform/win32/module_file_info.h"
-#include "platform/win32/precise_delay.h"
-#include "platform/win32/system_text_case.h"
-#include "platform/win32/user32_player_windows.h"
-#include "platform/win32/win32_dialog_views.h"
-#include "platform/win32/win32_settings_files.h"
-#include "platform/win32/win32_text.h"
-#include "platform/win32/window_timers.h"
+#include "windows/platform/ansi_code_page.h"
+#include "windows/platform/com_serial_port.h"
+#include "windows/platform/module_file_info.h"
+#include "windows/platform/precise_delay.h"
+#include "windows/platform/system_text_case.h"
+#include "windows/platform/user32_player_windows.h"
+#include "windows/views/win32_dialog_views.h"
+#include "windows/platform/win32_settings_files.h"
+#include "windows/platform/win32_text.h"
+#include "windows/platform/window_timers.h"
 #include "plugin/host_link.h"
 
 namespace {
