@@ -1,6 +1,6 @@
 #include "windows/module/module_state.h"
 
-#include "windows/platform/win32_platform.h"
+#include "windows/module/module_platform.h"
 #include "plugin/component.h"
 #include "plugin/lifecycle.h"
 
