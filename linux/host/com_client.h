@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "plugin/com/com_abi.h"
+#include "plugin/com/com_ptr.h"
 
 namespace marqel::host {
 
@@ -18,38 +19,7 @@ class HostError : public std::runtime_error {
 // "0x800A0035".
 std::string StatusText(com::HRESULT status);
 
-// One reference to an interface; released when the holder goes.
-template <class Interface>
-class ComPtr {
- public:
-  ComPtr() = default;
-  ~ComPtr() { reset(); }
-  ComPtr(const ComPtr&) = delete;
-  ComPtr& operator=(const ComPtr&) = delete;
-  ComPtr(ComPtr&& other) noexcept : p_(std::exchange(other.p_, nullptr)) {}
-  ComPtr& operator=(ComPtr&& other) noexcept {
-    if (this != &other) {
-      reset();
-      p_ = std::exchange(other.p_, nullptr);
-    }
-    return *this;
-  }
-
-  Interface* get() const { return p_; }
-  Interface* operator->() const { return p_; }
-  explicit operator bool() const { return p_ != nullptr; }
-  // For an out argument: releases what is held first.
-  void** put() {
-    reset();
-    return reinterpret_cast<void**>(&p_);
-  }
-  void reset() {
-    if (p_ != nullptr) std::exchange(p_, nullptr)->Release();
-  }
-
- private:
-  Interface* p_ = nullptr;
-};
+using com::ComPtr;
 
 // A loaded module and its four entry points. Unloads on destruction only when the module says it
 // can be unloaded (nothing of it is still in use).
