@@ -7,12 +7,14 @@
 
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "common/runtime_error.h"
 #include "linux/system/registry.h"
 #include "linux/system/session.h"
 #include "plugin/com/bstr.h"
 #include "plugin/com/identifiers.h"
+#include "tests/plugin/test_host.h"
 
 namespace marqel {
 namespace {
@@ -26,39 +28,7 @@ class RecordingBoxes final : public platform::MessageBoxes {
   std::vector<std::u16string> shown;
 };
 
-// The host object, as the wrapper hands it over.
-class TestHost final : public IBrelWinAmpGenHost {
- public:
-  HRESULT QueryInterface(const IID& riid, void** out) override {
-    if (riid == IID_IUnknown || (offersHostInterface && riid == IID_IBrelWinAmpGenHost)) {
-      *out = static_cast<IBrelWinAmpGenHost*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG AddRef() override { return ++references; }
-  ULONG Release() override { return --references; }
-  HRESULT Reserved() override { return E_NOTIMPL; }
-  HRESULT SetDescription(BSTR text) override {
-    std::uint32_t bytes = 0;
-    std::memcpy(&bytes, text - 2, sizeof bytes);
-    lengthPrefix = bytes;
-    description = BstrText(text);
-    return setDescriptionStatus;
-  }
-  HRESULT GetPlayerWindow(std::int32_t* window) override {
-    *window = 0;
-    return E_FAIL;
-  }
-
-  ULONG references = 1;
-  bool offersHostInterface = true;
-  std::u16string description;
-  std::uint32_t lengthPrefix = 0;
-  HRESULT setDescriptionStatus = S_OK;
-};
+using test::TestHost;
 
 // A copy of the module in a scratch directory (its settings file is the test's own), loaded
 // as a host loads it, with a session whose COM1 goes nowhere harmful.
@@ -170,6 +140,26 @@ TEST_F(Module, ReferencesAndLocksKeepTheModuleLoaded) {
   EXPECT_EQ(plugin->Quit(), S_OK);
   EXPECT_EQ(plugin->Release(), 0u);
   EXPECT_EQ(canUnloadNow_(), S_OK);
+}
+
+TEST_F(Module, TheLinkWindowKeepsTheModuleAndOtherThreadsAreRefused) {
+  create()->Release();
+  EXPECT_EQ(canUnloadNow_(), S_FALSE) << "the link window and its timer live in the module";
+
+  IClassFactory* classObject = factory();
+  void* out = nullptr;
+  HRESULT elsewhere = S_OK;
+  std::thread([&] {
+    elsewhere = classObject->CreateInstance(nullptr, IID_IBrelWinAmpGenPlugin, &out);
+  }).join();
+  EXPECT_EQ(elsewhere, RPC_E_WRONG_THREAD);
+  EXPECT_EQ(out, nullptr);
+
+  ASSERT_EQ(classObject->CreateInstance(nullptr, IID_IBrelWinAmpGenPlugin, &out), S_OK);
+  classObject->Release();
+  auto* plugin = static_cast<IBrelWinAmpGenPlugin*>(out);
+  EXPECT_EQ(plugin->Quit(), S_OK);
+  plugin->Release();
 }
 
 TEST_F(Module, AggregationIsRefused) {
