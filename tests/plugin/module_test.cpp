@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -14,6 +15,7 @@
 #include "linux/system/session.h"
 #include "plugin/com/bstr.h"
 #include "plugin/com/identifiers.h"
+#include "plugin/version_record.h"
 #include "tests/plugin/test_host.h"
 
 namespace marqel {
@@ -306,6 +308,18 @@ TEST(RegistryFile, MalformedLinesAreReportedWithTheirNumber) {
     EXPECT_THAT(error.what(), HasSubstr("registry.ini:4: expected Key=Value"));
   }
   std::filesystem::remove_all(dir);
+}
+
+TEST(VersionRecord, NumbersAndTextsComeFromOneVersion) {
+  char record[32];
+  std::snprintf(record, sizeof record, "%u.%02u.%04u", unsigned{version::kMajor},
+                unsigned{version::kMinor}, unsigned{version::kRevision});
+  EXPECT_STREQ(version::kFileVersion, record);
+  EXPECT_STREQ(version::kProductVersion, record);
+  char text[32];
+  std::snprintf(text, sizeof text, "%u.%u.%u", unsigned{version::kMajor}, unsigned{version::kMinor},
+                unsigned{version::kRevision});
+  EXPECT_STREQ(MARQEL_VERSION_TEXT, text);
 }
 
 TEST(GuidText, RoundTripsAndRejectsOtherForms) {
