@@ -14,6 +14,7 @@
 #include "linux/system/registry.h"
 #include "linux/system/session.h"
 #include "plugin/com/bstr.h"
+#include "plugin/com/com_ptr.h"
 #include "plugin/com/identifiers.h"
 #include "plugin/version_record.h"
 #include "tests/plugin/test_host.h"
@@ -145,23 +146,20 @@ TEST_F(Module, ReferencesAndLocksKeepTheModuleLoaded) {
 }
 
 TEST_F(Module, TheLinkWindowKeepsTheModuleAndOtherThreadsAreRefused) {
-  create()->Release();
+  ComPtr<IBrelWinAmpGenPlugin>::attach(create()).reset();
   EXPECT_EQ(canUnloadNow_(), S_FALSE) << "the link window and its timer live in the module";
 
-  IClassFactory* classObject = factory();
-  void* out = nullptr;
+  const auto classObject = ComPtr<IClassFactory>::attach(factory());
+  ComPtr<IBrelWinAmpGenPlugin> plugin;
   HRESULT elsewhere = S_OK;
   std::thread([&] {
-    elsewhere = classObject->CreateInstance(nullptr, IID_IBrelWinAmpGenPlugin, &out);
+    elsewhere = classObject->CreateInstance(nullptr, IID_IBrelWinAmpGenPlugin, plugin.put());
   }).join();
   EXPECT_EQ(elsewhere, RPC_E_WRONG_THREAD);
-  EXPECT_EQ(out, nullptr);
+  EXPECT_FALSE(plugin);
 
-  ASSERT_EQ(classObject->CreateInstance(nullptr, IID_IBrelWinAmpGenPlugin, &out), S_OK);
-  classObject->Release();
-  auto* plugin = static_cast<IBrelWinAmpGenPlugin*>(out);
+  ASSERT_EQ(classObject->CreateInstance(nullptr, IID_IBrelWinAmpGenPlugin, plugin.put()), S_OK);
   EXPECT_EQ(plugin->Quit(), S_OK);
-  plugin->Release();
 }
 
 TEST_F(Module, AggregationIsRefused) {
