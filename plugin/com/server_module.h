@@ -115,8 +115,6 @@ class ServerModule {
     started_ = false;
   }
 
-  const Component* component() const { return component_.get(); }
-
  private:
   PlatformMaker makePlatform_;
   std::atomic<long> locks_{0};
