@@ -3,12 +3,11 @@
 // object's CreateInstance. Nothing thrown inside ever crosses into the caller.
 #include <string>
 
+#include "linux/module/module_file.h"
+#include "linux/module/module_server.h"
 #include "linux/system/registry.h"
 #include "plugin/com/com_abi.h"
 #include "plugin/com/identifiers.h"
-#include "linux/module/class_factory.h"
-#include "linux/module/module_file.h"
-#include "linux/module/module_server.h"
 
 #define MARQEL_EXPORT extern "C" __attribute__((visibility("default")))
 
@@ -24,18 +23,11 @@ std::string TypeLibVersion() {
 
 MARQEL_EXPORT com::HRESULT DllGetClassObject(const com::CLSID& rclsid, const com::IID& riid,
                                              void** ppv) {
-  try {
-    if (ppv == nullptr) return com::E_POINTER;
-    *ppv = nullptr;
-    if (!(rclsid == com::CLSID_Tolvane)) return com::CLASS_E_CLASSNOTAVAILABLE;
-    return module::TolvaneClassFactory::instance().QueryInterface(riid, ppv);
-  } catch (...) {
-    return com::E_UNEXPECTED;
-  }
+  return module::TheServerModule().getClassObject(rclsid, riid, ppv);
 }
 
 MARQEL_EXPORT com::HRESULT DllCanUnloadNow() {
-  return module::ModuleServer::instance().canUnload() ? com::S_OK : com::S_FALSE;
+  return module::TheServerModule().canUnloadNow();
 }
 
 MARQEL_EXPORT com::HRESULT DllRegisterServer() {

@@ -46,6 +46,11 @@ class ComPtr {
     reset();
     return reinterpret_cast<void**>(&p_);
   }
+  // The same, for an out argument typed as the interface.
+  Interface** putTyped() noexcept {
+    reset();
+    return &p_;
+  }
   // Hands the reference to the caller without releasing it.
   Interface* detach() noexcept { return std::exchange(p_, nullptr); }
   void reset() noexcept {

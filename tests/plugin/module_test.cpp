@@ -5,14 +5,19 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "common/runtime_error.h"
 #include "linux/system/registry.h"
 #include "linux/system/session.h"
 #include "plugin/com/bstr.h"
+#include "plugin/com/com_ptr.h"
 #include "plugin/com/identifiers.h"
+#include "plugin/version_record.h"
+#include "tests/plugin/test_host.h"
 
 namespace marqel {
 namespace {
@@ -26,39 +31,7 @@ class RecordingBoxes final : public platform::MessageBoxes {
   std::vector<std::u16string> shown;
 };
 
-// The host object, as the wrapper hands it over.
-class TestHost final : public IBrelWinAmpGenHost {
- public:
-  HRESULT QueryInterface(const IID& riid, void** out) override {
-    if (riid == IID_IUnknown || (offersHostInterface && riid == IID_IBrelWinAmpGenHost)) {
-      *out = static_cast<IBrelWinAmpGenHost*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG AddRef() override { return ++references; }
-  ULONG Release() override { return --references; }
-  HRESULT Reserved() override { return E_NOTIMPL; }
-  HRESULT SetDescription(BSTR text) override {
-    std::uint32_t bytes = 0;
-    std::memcpy(&bytes, text - 2, sizeof bytes);
-    lengthPrefix = bytes;
-    description = BstrText(text);
-    return setDescriptionStatus;
-  }
-  HRESULT GetPlayerWindow(std::int32_t* window) override {
-    *window = 0;
-    return E_FAIL;
-  }
-
-  ULONG references = 1;
-  bool offersHostInterface = true;
-  std::u16string description;
-  std::uint32_t lengthPrefix = 0;
-  HRESULT setDescriptionStatus = S_OK;
-};
+using test::TestHost;
 
 // A copy of the module in a scratch directory (its settings file is the test's own), loaded
 // as a host loads it, with a session whose COM1 goes nowhere harmful.
@@ -170,6 +143,23 @@ TEST_F(Module, ReferencesAndLocksKeepTheModuleLoaded) {
   EXPECT_EQ(plugin->Quit(), S_OK);
   EXPECT_EQ(plugin->Release(), 0u);
   EXPECT_EQ(canUnloadNow_(), S_OK);
+}
+
+TEST_F(Module, TheLinkWindowKeepsTheModuleAndOtherThreadsAreRefused) {
+  ComPtr<IBrelWinAmpGenPlugin>::attach(create()).reset();
+  EXPECT_EQ(canUnloadNow_(), S_FALSE) << "the link window and its timer live in the module";
+
+  const auto classObject = ComPtr<IClassFactory>::attach(factory());
+  ComPtr<IBrelWinAmpGenPlugin> plugin;
+  HRESULT elsewhere = S_OK;
+  std::thread([&] {
+    elsewhere = classObject->CreateInstance(nullptr, IID_IBrelWinAmpGenPlugin, plugin.put());
+  }).join();
+  EXPECT_EQ(elsewhere, RPC_E_WRONG_THREAD);
+  EXPECT_FALSE(plugin);
+
+  ASSERT_EQ(classObject->CreateInstance(nullptr, IID_IBrelWinAmpGenPlugin, plugin.put()), S_OK);
+  EXPECT_EQ(plugin->Quit(), S_OK);
 }
 
 TEST_F(Module, AggregationIsRefused) {
@@ -316,6 +306,18 @@ TEST(RegistryFile, MalformedLinesAreReportedWithTheirNumber) {
     EXPECT_THAT(error.what(), HasSubstr("registry.ini:4: expected Key=Value"));
   }
   std::filesystem::remove_all(dir);
+}
+
+TEST(VersionRecord, NumbersAndTextsComeFromOneVersion) {
+  char record[32];
+  std::snprintf(record, sizeof record, "%u.%02u.%04u", unsigned{version::kMajor},
+                unsigned{version::kMinor}, unsigned{version::kRevision});
+  EXPECT_STREQ(version::kFileVersion, record);
+  EXPECT_STREQ(version::kProductVersion, record);
+  char text[32];
+  std::snprintf(text, sizeof text, "%u.%u.%u", unsigned{version::kMajor}, unsigned{version::kMinor},
+                unsigned{version::kRevision});
+  EXPECT_STREQ(MARQEL_VERSION_TEXT, text);
 }
 
 TEST(GuidText, RoundTripsAndRejectsOtherForms) {

@@ -1,27 +1,24 @@
 // The module's entry points: DllMain and the four exports of a self-registering in-process
 // server. None of them lets an exception out.
-#include <windows.h>
-
-#include "marqel.h"
-#include "plugin/host_link.h"
-#include "windows/module/class_factory.h"
 #include "windows/module/module_state.h"
+// (first: it brings in windows.h in the order the core's headers need)
 #include "windows/module/registration.h"
 
-using marqel::windows::ModuleState;
+using marqel::windows::ServerModule;
+using marqel::windows::TheServerModule;
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID reserved) {
   switch (reason) {
     case DLL_PROCESS_ATTACH:
       ::DisableThreadLibraryCalls(module);
       try {
-        ModuleState::attach(module);
+        marqel::windows::AttachModule(module);
       } catch (...) {
         return FALSE;
       }
       break;
     case DLL_PROCESS_DETACH:
-      ModuleState::detach(reserved != nullptr);
+      marqel::windows::DetachModule(reserved != nullptr);
       break;
     default:
       break;
@@ -30,30 +27,23 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID reserved) 
 }
 
 extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* object) {
-  if (object == nullptr) {
-    return E_POINTER;
-  }
-  *object = nullptr;
-  if (!IsEqualCLSID(rclsid, CLSID_Tolvane)) {
-    return CLASS_E_CLASSNOTAVAILABLE;
-  }
-  return marqel::windows::TolvaneClassFactory::instance().QueryInterface(riid, object);
+  return TheServerModule().getClassObject(rclsid, riid, object);
 }
 
 extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() {
-  return ModuleState::instance().canUnload() ? S_OK : S_FALSE;
+  return TheServerModule().canUnloadNow();
 }
 
 extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
   HRESULT status = E_UNEXPECTED;
-  const HRESULT call = marqel::StatusOfHostCall(
-      [&] { status = marqel::windows::RegisterServer(ModuleState::instance().module()); });
+  const HRESULT call = ServerModule::StatusOf(
+      [&] { status = marqel::windows::RegisterServer(marqel::windows::ModuleInstance()); });
   return FAILED(call) ? call : status;
 }
 
 extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() {
   HRESULT status = E_UNEXPECTED;
   const HRESULT call =
-      marqel::StatusOfHostCall([&] { status = marqel::windows::UnregisterServer(); });
+      ServerModule::StatusOf([&] { status = marqel::windows::UnregisterServer(); });
   return FAILED(call) ? call : status;
 }

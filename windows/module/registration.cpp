@@ -10,7 +10,9 @@
 #include <string_view>
 
 #include "marqel.h"
+#include "plugin/com/com_ptr.h"
 #include "windows/platform/module_file_info.h"
+#include "windows/platform/win32_handles.h"
 
 namespace marqel::windows {
 namespace {
@@ -24,16 +26,14 @@ std::wstring GuidText(REFGUID guid) {
 // Creates `key` under HKEY_CLASSES_ROOT and sets one string value (the default one for an empty
 // name).
 bool SetClassesValue(const std::wstring& key, const wchar_t* name, const std::wstring& value) {
-  HKEY handle = nullptr;
+  platform::win32::UniqueHkey handle;
   if (::RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                        KEY_SET_VALUE, nullptr, &handle, nullptr) != ERROR_SUCCESS) {
+                        KEY_SET_VALUE, nullptr, handle.put(), nullptr) != ERROR_SUCCESS) {
     return false;
   }
   const auto bytes = static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t));
-  const LSTATUS status = ::RegSetValueExW(handle, name, 0, REG_SZ,
-                                          reinterpret_cast<const BYTE*>(value.c_str()), bytes);
-  ::RegCloseKey(handle);
-  return status == ERROR_SUCCESS;
+  return ::RegSetValueExW(handle.get(), name, 0, REG_SZ,
+                          reinterpret_cast<const BYTE*>(value.c_str()), bytes) == ERROR_SUCCESS;
 }
 
 bool DeleteClassesTree(const std::wstring& key) {
@@ -62,14 +62,12 @@ HRESULT RegisterServer(HINSTANCE module) {
   if (path.empty()) {
     return SELFREG_E_CLASS;
   }
-  ITypeLib* library = nullptr;
-  if (FAILED(::LoadTypeLibEx(path.c_str(), REGKIND_NONE, &library))) {
+  com::ComPtr<ITypeLib> library;
+  if (FAILED(::LoadTypeLibEx(path.c_str(), REGKIND_NONE, library.putTyped()))) {
     return SELFREG_E_TYPELIB;
   }
   std::wstring fullPath = path;  // the call takes a writable string it does not write
-  const HRESULT registered = ::RegisterTypeLib(library, fullPath.data(), nullptr);
-  library->Release();
-  if (FAILED(registered)) {
+  if (FAILED(::RegisterTypeLib(library.get(), fullPath.data(), nullptr))) {
     return SELFREG_E_TYPELIB;
   }
 
