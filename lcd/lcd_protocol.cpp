@@ -16,7 +16,7 @@ constexpr std::int32_t kContrastByteBase = 128;
 }  // namespace
 
 void SendLineByte(LcdLink& link, std::int32_t number) {
-  // Checked before the port is reached: reaching it may load Form1 and start the link.
+  // Checked before the port is reached: reaching it may load the link window and start the link.
   const std::uint8_t byte = ToByte(number);
   link.MSComm1().output(byte);
 }

@@ -36,7 +36,7 @@ struct Form2Context {
   platform::DialogViews& views;
 };
 
-// Owned by the Component through a shared_ptr: a view that shows the dialog modally holds
+// Owned by its owner through a shared_ptr: a view that shows the dialog modally holds
 // another reference (keepAlive()) so that the dialog outlives its modal loop even when Quit
 // unloads it from inside that loop.
 class Form2 final : public platform::ConfigurationDialog,
