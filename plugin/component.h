@@ -13,6 +13,7 @@
 #include "lcd/lcd_link.h"
 #include "platform/platform.h"
 #include "plugin/host_link.h"
+#include "plugin/host_player_window.h"
 #include "settings/form2.h"
 #include "settings/settings_file.h"
 

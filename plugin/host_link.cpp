@@ -7,6 +7,7 @@
 #include "common/runtime_error.h"
 #include "plugin/com/com_abi.h"
 #include "plugin/component.h"
+#include "plugin/host_player_window.h"
 
 namespace marqel {
 namespace {

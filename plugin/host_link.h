@@ -6,8 +6,6 @@
 #include <memory>
 #include <string_view>
 
-#include "display/player_queries.h"
-
 namespace marqel {
 
 class Component;
@@ -25,17 +23,6 @@ class HostLink {
 // calling statement.
 void HostSetDescription(Component& component, std::u16string_view description);
 std::int32_t HostPlayerWindow(Component& component);
-
-// The refresh cycle's way to the player window: through the host kept by Initialize, as it is at
-// the time of the query.
-class HostLinkPlayerWindow final : public PlayerWindowSource {
- public:
-  explicit HostLinkPlayerWindow(const std::shared_ptr<HostLink>& host) : host_(host) {}
-  platform::WindowHandle HostPlayerWindow() override;
-
- private:
-  const std::shared_ptr<HostLink>& host_;
-};
 
 // Runs a call that came in from the host: 0 on success, the failure status of an error that
 // escapes (FailureStatusOf; running out of memory is the Out of memory error), the unexpected-
