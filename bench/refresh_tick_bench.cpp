@@ -113,7 +113,7 @@ class NoFiles final : public platform::SettingsFiles {
 
 class NoDialogs final : public platform::DialogViews {
  public:
-  void showModal(settings::Form2&) override {}
+  void showModal(platform::ConfigurationDialog&) override {}
   void closeDialog() override {}
 };
 
@@ -134,7 +134,7 @@ struct Rig {
     host->window = window;
     component.hostLink = host;
     component.loadForm1();
-    RefreshTick(component);
+    RefreshTick(component.nowPlaying());
   }
   CountingPorts ports;
   NoDelay delay;
@@ -169,7 +169,7 @@ void MeasureIdleTicks(benchmark::State& state, const std::string& windowText) {
   const std::uint64_t bytesBefore = rig.ports.bytes;
   const std::uint64_t allocationsBefore = g_allocations;
   for (auto _ : state) {
-    RefreshTick(rig.component);
+    RefreshTick(rig.component.nowPlaying());
   }
   Report(state, g_allocations - allocationsBefore, rig.ports.bytes - bytesBefore);
 }
@@ -200,7 +200,7 @@ void BM_TextRedrawTick(benchmark::State& state) {
   for (auto _ : state) {
     rig.host->window = windows[next];
     next ^= 1u;
-    RefreshTick(rig.component);
+    RefreshTick(rig.component.nowPlaying());
   }
   Report(state, g_allocations - allocationsBefore, rig.ports.bytes - bytesBefore);
 }

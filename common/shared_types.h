@@ -1,7 +1,6 @@
 #pragma once
 // Types shared by the component's subsystems.
 #include <cstdint>
-#include <string>
 
 namespace marqel {
 
@@ -20,15 +19,5 @@ namespace PlaybackState {
 inline constexpr std::int32_t kPlaying = 1;
 inline constexpr std::int32_t kPaused = 3;
 }  // namespace PlaybackState
-
-// What the refresh cycle last put on the display.
-struct DisplayMemory {
-  std::u16string lastArtist;
-  std::u16string lastTitle;
-  std::uint8_t lastState = 0;
-  std::uint8_t lastBar = 0;  // 255: line 4 holds no bar
-};
-
-inline constexpr std::uint8_t kNoBar = 255;
 
 }  // namespace marqel

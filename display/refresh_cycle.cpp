@@ -7,11 +7,12 @@
 #include "common/byte_conversion.h"
 #include "common/runtime_error.h"
 #include "common/shared_types.h"
+#include "display/display_memory.h"
 #include "display/number_conversion.h"
 #include "display/player_queries.h"
 #include "display/title_parsing.h"
+#include "lcd/lcd_link.h"
 #include "lcd/lcd_protocol.h"
-#include "plugin/component.h"
 
 namespace marqel {
 namespace {
@@ -36,85 +37,85 @@ bool ShowsTrack(std::int32_t state) {
   return state == PlaybackState::kPlaying || state == PlaybackState::kPaused;
 }
 
-void WriteLine(Component& component, std::uint8_t controller, std::uint8_t lineCommand,
+void WriteLine(const NowPlaying& display, std::uint8_t controller, std::uint8_t lineCommand,
                std::u16string_view text) {
-  ResumeNext([&] { SendLcdCommand(component, controller, lineCommand); });
-  ResumeNext([&] { SendLcdText(component, text, controller); });
+  ResumeNext([&] { SendLcdCommand(display.link, controller, lineCommand); });
+  ResumeNext([&] { SendLcdText(display.link, text, controller); });
 }
 
-void EnterPlayingOrPaused(Component& component, std::int32_t state) {
-  DisplayMemory& memory = component.displayMemory;
+void EnterPlayingOrPaused(const NowPlaying& display, std::int32_t state) {
+  DisplayMemory& memory = display.memory;
   if (!ShowsTrack(memory.lastState)) {
     // Coming from stopped: whatever the text, it is drawn again on this tick.
     memory.lastArtist.clear();
     memory.lastTitle.clear();
   }
-  OpenPortIfClosed(component);
+  OpenPortIfClosed(display.link);
   if (state == PlaybackState::kPaused) {
-    WriteLine(component, kController2, kSecondLineOfController, kPauseBanner);
+    WriteLine(display, kController2, kSecondLineOfController, kPauseBanner);
     memory.lastBar = kNoBar;
   }
 }
 
-void EnterStopped(Component& component) {
-  ResumeNext([&] { SendLcdCommand(component, kController1, kClearDisplay); });
-  ResumeNext([&] { SendLcdCommand(component, kController2, kClearDisplay); });
+void EnterStopped(const NowPlaying& display) {
+  ResumeNext([&] { SendLcdCommand(display.link, kController1, kClearDisplay); });
+  ResumeNext([&] { SendLcdCommand(display.link, kController2, kClearDisplay); });
   // Cleared first, then released: the clears must still reach the display.
-  ClosePortIfOpen(component);
-  component.displayMemory.lastBar = kNoBar;
+  ClosePortIfOpen(display.link);
+  display.memory.lastBar = kNoBar;
 }
 
-void FollowStateChange(Component& component, std::int32_t state) {
-  DisplayMemory& memory = component.displayMemory;
+void FollowStateChange(const NowPlaying& display, std::int32_t state) {
+  DisplayMemory& memory = display.memory;
   if (state == static_cast<std::int32_t>(memory.lastState)) {
     return;
   }
   if (ShowsTrack(state)) {
-    EnterPlayingOrPaused(component, state);
+    EnterPlayingOrPaused(display, state);
   } else {
-    EnterStopped(component);
+    EnterStopped(display);
   }
   // A state that is no byte is not remembered, so it counts as a change again next tick.
   ResumeNext([&] { memory.lastState = ToByte(state); });
 }
 
-void RedrawTextIfChanged(Component& component, TickValues& tick) {
-  DisplayMemory& memory = component.displayMemory;
+void RedrawTextIfChanged(const NowPlaying& display, TickValues& tick) {
+  DisplayMemory& memory = display.memory;
   const bool changed = tick.text.artist != memory.lastArtist || tick.text.title != memory.lastTitle;
   if (!changed || !ShowsTrack(tick.state)) {
     return;
   }
-  OpenPortIfClosed(component);
+  OpenPortIfClosed(display.link);
   const TitleLines lines = WrapTitle(tick.text.title);
-  const auto& textCase = component.platform().textCase;
-  WriteLine(component, kController1, kFirstLineOfController, textCase.upperCase(tick.text.artist));
-  WriteLine(component, kController1, kSecondLineOfController, textCase.upperCase(lines.firstLine));
-  WriteLine(component, kController2, kFirstLineOfController, textCase.upperCase(lines.secondLine));
+  const auto& textCase = display.textCase;
+  WriteLine(display, kController1, kFirstLineOfController, textCase.upperCase(tick.text.artist));
+  WriteLine(display, kController1, kSecondLineOfController, textCase.upperCase(lines.firstLine));
+  WriteLine(display, kController2, kFirstLineOfController, textCase.upperCase(lines.secondLine));
   // Remembered as the player gave them, so a change of case alone still counts as a change.
   memory.lastArtist = std::move(tick.text.artist);
   memory.lastTitle = std::move(tick.text.title);
 }
 
-void DrawBar(Component& component, std::uint8_t bar) {
-  ResumeNext([&] { SendLcdCommand(component, kController2, kSecondLineOfController); });
+void DrawBar(const NowPlaying& display, std::uint8_t bar) {
+  ResumeNext([&] { SendLcdCommand(display.link, kController2, kSecondLineOfController); });
   // Cell by cell as data bytes: the filled cell is no character of the code page.
   for (int cell = 1; cell <= BAR_CELLS; ++cell) {
     const std::uint8_t code = cell <= bar ? kFilledCell : kEmptyCell;
-    ResumeNext([&] { SendLcdByte(component, code, false, kController2); });
+    ResumeNext([&] { SendLcdByte(display.link, code, false, kController2); });
   }
 }
 
-void UpdateProgressBar(Component& component, TickValues& tick) {
+void UpdateProgressBar(const NowPlaying& display, TickValues& tick) {
   if (tick.state != PlaybackState::kPlaying) {
     return;
   }
-  ResumeNext([&] { tick.lengthSeconds = QueryTrackLengthSeconds(component); });
+  ResumeNext([&] { tick.lengthSeconds = QueryTrackLengthSeconds(display.player); });
   if (tick.lengthSeconds <= 0) {
     return;
   }
   ResumeNext([&] {
-    tick.positionSeconds =
-        RoundToInt32(static_cast<double>(QueryTrackPositionMs(component)) / kMillisecondsPerSecond);
+    tick.positionSeconds = RoundToInt32(static_cast<double>(QueryTrackPositionMs(display.player)) /
+                                        kMillisecondsPerSecond);
   });
   // A position of -1 s (judged after rounding) leaves line 4 as it is.
   if (tick.positionSeconds == -1) {
@@ -125,26 +126,26 @@ void UpdateProgressBar(Component& component, TickValues& tick) {
         RoundToByte(static_cast<double>(BAR_CELLS) / static_cast<double>(tick.lengthSeconds) *
                     static_cast<double>(tick.positionSeconds));
   });
-  DisplayMemory& memory = component.displayMemory;
+  DisplayMemory& memory = display.memory;
   if (tick.bar == memory.lastBar) {
     return;
   }
-  OpenPortIfClosed(component);
-  DrawBar(component, tick.bar);
+  OpenPortIfClosed(display.link);
+  DrawBar(display, tick.bar);
   memory.lastBar = tick.bar;
 }
 
 }  // namespace
 
-void RefreshTick(Component& component) {
+void RefreshTick(const NowPlaying& display) {
   TickValues tick;
   // Neither raises: a failing query inside them leaves an empty text.
-  tick.text = SplitTitle(ReadPlayerTitle(component));
-  ResumeNext([&] { tick.state = QueryPlaybackState(component); });
+  tick.text = SplitTitle(ReadPlayerTitle(display.player));
+  ResumeNext([&] { tick.state = QueryPlaybackState(display.player); });
   // Output order within a tick: the change of state, then the text, then the bar.
-  FollowStateChange(component, tick.state);
-  RedrawTextIfChanged(component, tick);
-  UpdateProgressBar(component, tick);
+  FollowStateChange(display, tick.state);
+  RedrawTextIfChanged(display, tick);
+  UpdateProgressBar(display, tick);
 }
 
 }  // namespace marqel

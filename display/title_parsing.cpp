@@ -3,8 +3,7 @@
 #include <algorithm>
 
 #include "common/runtime_error.h"
-#include "plugin/component.h"
-#include "plugin/host_link.h"
+#include "display/player_queries.h"
 
 namespace marqel {
 namespace {
@@ -34,13 +33,12 @@ std::u16string BlankBuffer(std::int32_t n) {
 // The text query: the buffer travels to the window system in the ANSI code page and comes back
 // whole, the text, its zero and any blanks the text did not overwrite. The size handed over is
 // never more than the buffer really holds, whatever n says.
-void QueryWindowText(Component& component, std::int32_t n, std::u16string& buffer) {
-  const platform::WindowHandle window = HostPlayerWindow(component);
-  const auto& codePage = component.platform().codePage;
+void QueryWindowText(const Player& player, std::int32_t n, std::u16string& buffer) {
+  const platform::WindowHandle window = player.host.HostPlayerWindow();
+  const auto& codePage = player.codePage;
   std::string ansi = codePage.toAnsi(buffer);
   const auto size = std::clamp<std::int64_t>(n, 0, static_cast<std::int64_t>(ansi.size()));
-  component.platform().playerWindows.GetWindowTextA(window, ansi.data(),
-                                                    static_cast<std::int32_t>(size));
+  player.windows.GetWindowTextA(window, ansi.data(), static_cast<std::int32_t>(size));
   buffer = codePage.fromAnsi(ansi);
 }
 
@@ -76,14 +74,14 @@ std::size_t FirstBlankFromSplitColumn(std::u16string_view title) {
 
 }  // namespace
 
-std::u16string ReadPlayerTitle(Component& component) {
-  auto& windows = component.platform().playerWindows;
+std::u16string ReadPlayerTitle(const Player& player) {
   std::int32_t n = 0;
   std::u16string buffer;
-  ResumeNext(
-      [&] { n = TextBufferSize(windows.GetWindowTextLengthA(HostPlayerWindow(component))); });
+  ResumeNext([&] {
+    n = TextBufferSize(player.windows.GetWindowTextLengthA(player.host.HostPlayerWindow()));
+  });
   ResumeNext([&] { buffer = BlankBuffer(n); });
-  ResumeNext([&] { QueryWindowText(component, n, buffer); });
+  ResumeNext([&] { QueryWindowText(player, n, buffer); });
   ResumeNext([&] { DropLastCharacter(buffer); });
   return buffer;
 }

@@ -8,7 +8,7 @@
 
 namespace marqel {
 
-class Component;
+struct Player;
 
 // Longest window text read, in ANSI bytes. Everything the display needs lies near the start (the
 // track number up to the first blank, the artist up to the first " - ", the title's break within
@@ -35,7 +35,7 @@ struct TitleLines {
 // The player's main-window text, passed once through the ANSI code page and back. Resume next per
 // step: a step that fails (no host, a failing host, a length no buffer can have) is skipped and
 // leaves its result as it was; see the routine for what each failure leaves.
-std::u16string ReadPlayerTitle(Component& component);
+std::u16string ReadPlayerTitle(const Player& player);
 
 // "12. Artist - Title - Winamp" -> ("Artist", "Title "). Drops whatever precedes the first blank
 // and the player's suffix, then splits at the first " - ". Never fails.

@@ -3,8 +3,8 @@
 #include <array>
 #include <cstdint>
 
+#include "lcd/lcd_link.h"
 #include "lcd/lcd_protocol.h"
-#include "plugin/component.h"
 
 namespace marqel {
 namespace {
@@ -61,23 +61,23 @@ constexpr std::array<Step, 24> kFourBitSteps{{
 }};
 
 template <std::size_t N>
-void SendSteps(Component& component, const std::array<Step, N>& steps, std::uint8_t controller) {
+void SendSteps(LcdLink& link, const std::array<Step, N>& steps, std::uint8_t controller) {
   for (const Step& step : steps) {
     const std::uint8_t to = step.target == Target::Given ? controller : std::uint8_t{1};
-    SendLcdByte(component, step.value, step.kind == Kind::Command, to);
+    SendLcdByte(link, step.value, step.kind == Kind::Command, to);
     if (step.waitMs > 0) {
-      component.waitOnLine(step.waitMs);
+      link.waitOnLine(step.waitMs);
     }
   }
 }
 
 }  // namespace
 
-void InitLcdController(Component& component, std::uint8_t controller) {
-  component.SendBothNibbles = false;
-  SendSteps(component, kEightBitSteps, controller);
-  component.SendBothNibbles = true;
-  SendSteps(component, kFourBitSteps, controller);
+void InitLcdController(LcdLink& link, std::uint8_t controller) {
+  link.SendBothNibbles = false;
+  SendSteps(link, kEightBitSteps, controller);
+  link.SendBothNibbles = true;
+  SendSteps(link, kFourBitSteps, controller);
 }
 
 }  // namespace marqel

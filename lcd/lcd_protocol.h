@@ -9,7 +9,7 @@
 
 namespace marqel {
 
-class Component;
+class LcdLink;
 
 // Line addresses (Set DDRAM address) and the clear command.
 inline constexpr std::uint8_t kFirstLineOfController = 0x80;
@@ -20,19 +20,19 @@ inline constexpr std::int32_t kContrastSettleMs = 2;
 
 // One controller byte as one or two line bytes (only the high half while SendBothNibbles is
 // false). Resume next: a failing send is skipped, nothing reaches the caller.
-void SendLcdByte(Component& component, std::uint8_t value, bool isCommand, std::uint8_t controller);
-void SendLcdCommand(Component& component, std::uint8_t controller, std::uint8_t value);
+void SendLcdByte(LcdLink& link, std::uint8_t value, bool isCommand, std::uint8_t controller);
+void SendLcdCommand(LcdLink& link, std::uint8_t controller, std::uint8_t value);
 // Exactly 27 data bytes at the controller's current address: shorter texts are filled with blanks,
 // longer ones cut. A character whose code page code does not fit a byte raises an overflow error
 // at that position (the characters before it have gone out).
-void SendLcdText(Component& component, std::u16string_view text, std::uint8_t controller);
+void SendLcdText(LcdLink& link, std::u16string_view text, std::uint8_t controller);
 // The contrast byte, then a 2 ms wait. Resume next.
-void SetLcdContrast(Component& component, std::uint8_t contrast);
+void SetLcdContrast(LcdLink& link, std::uint8_t contrast);
 // Only the contrast byte, no wait. Raises: a contrast above 127 is no byte (overflow), and a port
 // that cannot send fails the call.
-void SendContrastByte(Component& component, std::uint8_t contrast);
+void SendContrastByte(LcdLink& link, std::uint8_t contrast);
 
 // Sends one byte on the port control; a number outside 0..255 is no byte and raises an overflow.
-void SendLineByte(Component& component, std::int32_t number);
+void SendLineByte(LcdLink& link, std::int32_t number);
 
 }  // namespace marqel

@@ -1,19 +1,32 @@
 #include "plugin/component.h"
 
 #include "common/runtime_error.h"
-#include "display/refresh_cycle.h"
 #include "plugin/link_startup.h"
-#include "settings/form2.h"
 
 namespace marqel {
 
-Component::Component(const platform::Platform& platform) : platform_(platform) {}
+Component::Component(const platform::Platform& platform)
+    : platform_(platform),
+      lcdLink_(*this, platform_.delay, platform_.codePage),
+      hostPlayerWindow_(hostLink) {}
 
 Component::~Component() {
   // Unloading the component drops the windows without running any of their handlers.
   if (form2_) {
     form2_->detachView();
   }
+}
+
+Player Component::player() {
+  return Player{hostPlayerWindow_, platform_.playerWindows, platform_.codePage};
+}
+
+NowPlaying Component::nowPlaying() {
+  return NowPlaying{player(), lcdLink_, platform_.textCase, displayMemory};
+}
+
+settings::SettingsFileAccess Component::settingsFile() {
+  return settings::SettingsFileAccess{pluginDirectory, platform_.files, platform_.messageBoxes};
 }
 
 Form1& Component::loadedForm1() {
@@ -30,6 +43,10 @@ Form1& Component::loadedForm1() {
 
 platform::SerialPort& Component::MSComm1() {
   return *loadedForm1().MSComm1;
+}
+
+platform::SerialPort* Component::loadedMSComm1() {
+  return form1_ ? form1_->MSComm1.get() : nullptr;
 }
 
 platform::Timer& Component::Timer1() {
@@ -57,7 +74,9 @@ settings::Form2& Component::form2() {
   if (!form2_) {
     // Held here while its load step runs: the contrast preview may load Form1, whose failure
     // box keeps the message loop running, and a Quit delivered meanwhile unloads the dialog.
-    const auto form = std::make_shared<settings::Form2>(*this);
+    const auto form = std::make_shared<settings::Form2>(
+        settings::Form2Context{*this, linkSettings, lcdLink_, displayMemory, settingsFile(),
+                               platform_.messageBoxes, platform_.dialogs});
     form2_ = form;
     form->load();
     if (form2_ != form) {
@@ -74,49 +93,6 @@ void Component::unloadForm2() {
   if (auto form = std::move(form2_)) {
     form->detachView();
   }
-}
-
-void Component::waitOnLine(std::int32_t ms) {
-  if (form1_ && form1_->MSComm1) {
-    // Not being able to drain is no reason to skip the wait itself.
-    ResumeNext([&] { form1_->MSComm1->drain(); });
-  }
-  platform_.delay.DELAY(ms);
-}
-
-namespace {
-
-void CloseIfOpen(Component& component) {
-  if (component.MSComm1().portOpen()) {
-    component.MSComm1().close();
-  }
-}
-
-}  // namespace
-
-void OpenPortIfClosed(Component& component) {
-  if (ResumeNextCondition([&] { return !component.MSComm1().portOpen(); })) {
-    ResumeNext([&] { component.MSComm1().open(); });
-  }
-}
-
-void ClosePortIfOpen(Component& component) {
-  if (ResumeNextCondition([&] { return component.MSComm1().portOpen(); })) {
-    ResumeNext([&] { component.MSComm1().close(); });
-  }
-}
-
-void ReopenPort(Component& component, std::uint8_t port) {
-  // The number may only change while the port is closed.
-  CloseIfOpen(component);
-  component.MSComm1().setCommPort(port);
-  if (!component.MSComm1().portOpen()) {
-    component.MSComm1().open();
-  }
-}
-
-void ClosePortAfterFailure(Component& component) {
-  ResumeNext([&] { CloseIfOpen(component); });
 }
 
 }  // namespace marqel

@@ -7,15 +7,16 @@
 #include "common/runtime_error.h"
 #include "plugin/com/com_abi.h"
 #include "plugin/component.h"
+#include "plugin/host_player_window.h"
 
 namespace marqel {
 namespace {
 
-HostLink& StoredHost(Component& component) {
-  if (!component.hostLink) {
+HostLink& StoredHost(const std::shared_ptr<HostLink>& host) {
+  if (!host) {
     throw RuntimeError(err::kObjectNotSet, "Object variable or With block variable not set");
   }
-  return *component.hostLink;
+  return *host;
 }
 
 void CheckStatus(std::int32_t status, const char* operation) {
@@ -30,12 +31,16 @@ void CheckStatus(std::int32_t status, const char* operation) {
 }  // namespace
 
 void HostSetDescription(Component& component, std::u16string_view description) {
-  CheckStatus(StoredHost(component).SetDescription(description), "set description");
+  CheckStatus(StoredHost(component.hostLink).SetDescription(description), "set description");
 }
 
 std::int32_t HostPlayerWindow(Component& component) {
+  return HostLinkPlayerWindow(component.hostLink).HostPlayerWindow();
+}
+
+platform::WindowHandle HostLinkPlayerWindow::HostPlayerWindow() {
   std::int32_t window = 0;
-  CheckStatus(StoredHost(component).GetPlayerWindow(&window), "get player window");
+  CheckStatus(StoredHost(host_).GetPlayerWindow(&window), "get player window");
   return window;
 }
 

@@ -5,6 +5,7 @@
 #include "common/runtime_error.h"
 #include "common/utf.h"
 #include "lcd/controller_startup.h"
+#include "lcd/lcd_link.h"
 #include "plugin/component.h"
 #include "plugin/host_link.h"
 #include "plugin/version_record.h"
@@ -26,7 +27,7 @@ void Main(Component& component) {
     directory.push_back(separator);
   }
   component.pluginDirectory = directory;
-  settings::ReadSettingsFile(component);
+  settings::ReadSettingsFile(component.settingsFile(), component.linkSettings);
   component.loadForm1();
 }
 
@@ -36,7 +37,7 @@ void Initialize(Component& component, std::shared_ptr<HostLink> wrapper) {
 }
 
 void Configure(Component& component) {
-  settings::Form2& form = component.form2();
+  platform::ConfigurationDialog& form = component.form2();
   component.platform().dialogs.showModal(form);
   // A modal dialog that has returned is closed: the next opening starts afresh.
   if (component.form2Loaded()) {
@@ -45,9 +46,10 @@ void Configure(Component& component) {
 }
 
 void Quit(Component& component) {
-  ResumeNext([&] { InitLcdController(component, 1); });
-  ResumeNext([&] { InitLcdController(component, 2); });
-  ClosePortIfOpen(component);
+  LcdLink& link = component.lcdLink();
+  ResumeNext([&] { InitLcdController(link, 1); });
+  ResumeNext([&] { InitLcdController(link, 2); });
+  ClosePortIfOpen(link);
   ResumeNext([&] { component.unloadForm1(); });
   ResumeNext([&] { component.unloadForm2(); });
 }

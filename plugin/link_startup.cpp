@@ -6,6 +6,7 @@
 #include "common/utf.h"
 #include "display/refresh_cycle.h"
 #include "lcd/controller_startup.h"
+#include "lcd/lcd_link.h"
 #include "lcd/lcd_protocol.h"
 #include "plugin/component.h"
 
@@ -18,10 +19,11 @@ constexpr std::int32_t kTickIntervalMs = 500;
 
 void RunLinkStartup(Component& component) {
   try {
-    ReopenPort(component, component.linkSettings.port);
-    InitLcdController(component, 1);
-    InitLcdController(component, 2);
-    SetLcdContrast(component, component.linkSettings.contrast);
+    LcdLink& link = component.lcdLink();
+    ReopenPort(link, component.linkSettings.port);
+    InitLcdController(link, 1);
+    InitLcdController(link, 2);
+    SetLcdContrast(link, component.linkSettings.contrast);
     component.Timer1().setInterval(kTickIntervalMs);
     component.Timer1().setEnabled(true);
   } catch (const RuntimeError& error) {
@@ -34,14 +36,14 @@ void RunLinkStartup(Component& component) {
     // A window unloaded while the box was open (Quit) has released its port already; touching
     // the port now would start the link all over again.
     if (component.form1Loaded()) {
-      ClosePortAfterFailure(component);
+      ClosePortAfterFailure(component.lcdLink());
     }
   }
 }
 
 void OnTimer1Tick(Component& component) noexcept {
   try {
-    RefreshTick(component);
+    RefreshTick(component.nowPlaying());
   } catch (...) {
     // The tick is resume-next throughout; anything else (out of memory) is dropped here rather
     // than taking the host's message loop down.

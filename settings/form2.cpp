@@ -6,9 +6,7 @@
 #include "common/runtime_error.h"
 #include "common/utf.h"
 #include "lcd/lcd_protocol.h"
-#include "platform/platform.h"
-#include "plugin/component.h"
-#include "settings/settings_file.h"
+#include "settings/form2_layout.h"
 
 namespace marqel::settings {
 namespace {
@@ -27,8 +25,8 @@ constexpr std::u16string_view kForcedRedrawTitle = u"ARE BELONG TO US";
 
 void Form2::load() {
   // No error handling of its own; the change and click events it fires catch their own.
-  pendingPort_ = component_.linkSettings.port;
-  pendingContrast_ = component_.linkSettings.contrast;
+  pendingPort_ = context_.linkSettings.port;
+  pendingContrast_ = context_.linkSettings.contrast;
   lblContrast_ = DecimalText(pendingContrast_);
   notify();
   moveContrastBar(pendingContrast_);
@@ -42,14 +40,18 @@ void Form2::detachView() {
   unloaded_ = true;
   observer_ = nullptr;
   try {
-    component_.platform().dialogs.closeDialog();
+    context_.views.closeDialog();
   } catch (...) {
     // The component is unloading the dialog whatever its view says.
   }
 }
 
-void Form2::setObserver(Form2Observer* observer) {
+void Form2::setObserver(platform::DialogObserver* observer) {
   observer_ = unloaded_ ? nullptr : observer;
+}
+
+std::shared_ptr<platform::ConfigurationDialog> Form2::keepAlive() {
+  return weak_from_this().lock();
 }
 
 void Form2::notify() {
@@ -119,7 +121,7 @@ void Form2::Contrast_Change() {
   pendingContrast_ = static_cast<std::uint8_t>(contrastPosition_);
   lblContrast_ = DecimalText(static_cast<unsigned>(contrastPosition_));
   notify();
-  SendContrastByte(component_, pendingContrast_);
+  SendContrastByte(context_.link, pendingContrast_);
 }
 
 // --- push buttons ----------------------------------------------------------------------------
@@ -131,8 +133,8 @@ void Form2::Exit_Click() {
   const auto keepAlive = weak_from_this().lock();
   // The saved contrast, not the pending one. A closed port must not keep the dialog open: the
   // byte is dropped and the dialog unloads all the same.
-  ResumeNext([&] { SendContrastByte(component_, component_.linkSettings.contrast); });
-  component_.unloadForm2();
+  ResumeNext([&] { SendContrastByte(context_.link, context_.linkSettings.contrast); });
+  context_.owner.unloadForm2();
 }
 
 void Form2::SetSave_Click() {
@@ -143,27 +145,27 @@ void Form2::SetSave_Click() {
   // component) meanwhile.
   const auto keepAlive = weak_from_this().lock();
   try {
-    LinkSettings& settings = component_.linkSettings;
+    LinkSettings& settings = context_.linkSettings;
     settings.contrast = pendingContrast_;
     settings.port = pendingPort_;
-    ReopenPort(component_, settings.port);
-    SendContrastByte(component_, settings.contrast);
-    component_.waitOnLine(kContrastSettleMs);
-    DisplayMemory& memory = component_.displayMemory;
+    ReopenPort(context_.link, settings.port);
+    SendContrastByte(context_.link, settings.contrast);
+    context_.link.waitOnLine(kContrastSettleMs);
+    DisplayMemory& memory = context_.displayMemory;
     memory.lastState = kForcedRedrawState;
     memory.lastArtist = kForcedRedrawArtist;
     memory.lastTitle = kForcedRedrawTitle;
-    WriteSettingsFile(component_);
+    WriteSettingsFile(context_.settingsFile, settings);
   } catch (const RuntimeError& error) {
-    component_.platform().messageBoxes.show(
-        u"Error: " + Utf8ToUtf16(error.description()) + u"\r\nSettings: Port[" +
-            DecimalText(pendingPort_) + u"] Contrast[" + DecimalText(pendingContrast_) + u"]",
-        platform::MessageIcon::Warning);
+    context_.messageBoxes.show(u"Error: " + Utf8ToUtf16(error.description()) +
+                                   u"\r\nSettings: Port[" + DecimalText(pendingPort_) +
+                                   u"] Contrast[" + DecimalText(pendingContrast_) + u"]",
+                               platform::MessageIcon::Warning);
     if (unloaded_) {
       return;  // Quit has closed the port already; reaching it now would start the link again
     }
     // The user has been told; a port that refuses to close changes nothing for them.
-    ClosePortAfterFailure(component_);
+    ClosePortAfterFailure(context_.link);
   }
 }
 
@@ -172,7 +174,7 @@ void Form2::close() {
     return;
   }
   const auto keepAlive = weak_from_this().lock();
-  component_.unloadForm2();
+  context_.owner.unloadForm2();
 }
 
 }  // namespace marqel::settings

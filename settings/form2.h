@@ -2,37 +2,47 @@
 // The configuration dialog as a model, apart from any toolkit: it owns the values of its
 // controls and the two pending settings, runs the dialog's handlers, and tells an attached view
 // when a control's value changed. Every view (a desktop window, a text form, a script) drives it
-// through the same event calls.
+// through the same event calls of platform::ConfigurationDialog.
 #include <cstdint>
 #include <memory>
 #include <string>
 
-namespace marqel {
-class Component;
-}
+#include "common/shared_types.h"
+#include "display/display_memory.h"
+#include "lcd/lcd_link.h"
+#include "platform/dialog.h"
+#include "platform/message_box.h"
+#include "settings/settings_file.h"
 
 namespace marqel::settings {
 
-class Form2;
-
-// A view of the dialog; re-reads the model's controls when told.
-class Form2Observer {
+// What the dialog needs of the component that holds it.
+class Form2Owner {
  public:
-  virtual ~Form2Observer() = default;
-  virtual void controlsChanged(const Form2& form) = 0;
+  virtual ~Form2Owner() = default;
+  // Unloads the dialog: the owner lets it go and detaches it from its view.
+  virtual void unloadForm2() = 0;
 };
 
-// Owned by the Component through a shared_ptr: a view that shows the dialog modally may hold
-// another reference (weak_from_this().lock()) so that the dialog outlives its modal loop even
-// when Quit unloads it from inside that loop.
-class Form2 : public std::enable_shared_from_this<Form2> {
- public:
-  static constexpr int kContrastMin = 0;
-  static constexpr int kContrastMax = 127;
-  static constexpr int kFirstPort = 1;
-  static constexpr int kLastPort = 4;
+// The component's state and services the dialog works on. None of them is touched once the
+// dialog is unloaded.
+struct Form2Context {
+  Form2Owner& owner;
+  LinkSettings& linkSettings;
+  LcdLink& link;
+  DisplayMemory& displayMemory;
+  SettingsFileAccess settingsFile;
+  platform::MessageBoxes& messageBoxes;
+  platform::DialogViews& views;
+};
 
-  explicit Form2(Component& component) : component_(component) {}
+// Owned by its owner through a shared_ptr: a view that shows the dialog modally holds
+// another reference (keepAlive()) so that the dialog outlives its modal loop even when Quit
+// unloads it from inside that loop.
+class Form2 final : public platform::ConfigurationDialog,
+                    public std::enable_shared_from_this<Form2> {
+ public:
+  explicit Form2(const Form2Context& context) : context_(context) {}
   Form2(const Form2&) = delete;
   Form2& operator=(const Form2&) = delete;
 
@@ -40,31 +50,27 @@ class Form2 : public std::enable_shared_from_this<Form2> {
   // buttons, with the change and click events that setting them fires.
   void load();
   // The component is unloading the dialog: the view is closed and no handler runs from now on;
-  // the Component is not touched again.
+  // nothing of the component is touched again.
   void detachView();
 
   // --- what the user does (each call is one event; failures never leave it) ---
-  // A click on COM(index), 1..4. Raises a RuntimeError for an index without a button.
-  void COM_Click(int index);
-  // A completed move of the contrast bar to `position`, 0..127 (an arrow or track click, a key,
-  // the release of a dragged thumb). Fires the change only when the position differs. Raises a
-  // RuntimeError for a position outside the bar.
-  void setContrastPosition(int position);
-  void SetSave_Click();
-  void Exit_Click();
-  // The window's own close command: unloads the dialog without running a handler.
-  void close();
+  void COM_Click(int index) override;
+  // Fires the change only when the position differs.
+  void setContrastPosition(int position) override;
+  void SetSave_Click() override;
+  void Exit_Click() override;
+  void close() override;
 
   // --- the controls and fields, for views and tests ---
   std::uint8_t pendingPort() const { return pendingPort_; }
   std::uint8_t pendingContrast() const { return pendingContrast_; }
-  const std::u16string& lblContrast() const { return lblContrast_; }
-  int contrastPosition() const { return contrastPosition_; }
-  // The selected option button, 1..4, or 0 when none is selected.
-  int selectedCOM() const { return selectedCOM_; }
-  bool unloaded() const { return unloaded_; }
+  const std::u16string& lblContrast() const override { return lblContrast_; }
+  int contrastPosition() const override { return contrastPosition_; }
+  int selectedCOM() const override { return selectedCOM_; }
+  bool unloaded() const override { return unloaded_; }
 
-  void setObserver(Form2Observer* observer);
+  void setObserver(platform::DialogObserver* observer) override;
+  std::shared_ptr<platform::ConfigurationDialog> keepAlive() override;
 
  private:
   void Contrast_Change();
@@ -73,8 +79,8 @@ class Form2 : public std::enable_shared_from_this<Form2> {
   void selectCOM(int index);
   void notify();
 
-  Component& component_;
-  Form2Observer* observer_ = nullptr;
+  Form2Context context_;
+  platform::DialogObserver* observer_ = nullptr;
   bool unloaded_ = false;
 
   std::uint8_t pendingPort_ = 0;

@@ -13,6 +13,12 @@ inline constexpr int TwipsToPixels(int twips) {
   return twips / kTwipsPerPixel;
 }
 
+// The option buttons COM(1) to COM(4), and the range of the contrast bar.
+inline constexpr int kFirstPort = 1;
+inline constexpr int kLastPort = 4;
+inline constexpr int kContrastMin = 0;
+inline constexpr int kContrastMax = 127;
+
 inline constexpr std::string_view kForm2Caption = "Marqel configuration";
 inline constexpr int kForm2ClientWidth = 4335;
 inline constexpr int kForm2ClientHeight = 3135;

@@ -2,8 +2,6 @@
 
 #include "common/runtime_error.h"
 #include "common/utf.h"
-#include "platform/platform.h"
-#include "plugin/component.h"
 
 namespace marqel::settings {
 namespace {
@@ -41,8 +39,10 @@ std::u16string UnreadableFileText(const RuntimeError& error, const std::u16strin
 
 }  // namespace
 
-std::u16string SettingsFilePath(const Component& component) {
-  return component.pluginDirectory + std::u16string(kSettingsFileName);
+std::u16string SettingsFilePath(std::u16string_view pluginDirectory) {
+  std::u16string path(pluginDirectory);
+  path += kSettingsFileName;
+  return path;
 }
 
 std::string SettingsFileContent(const LinkSettings& settings) {
@@ -97,29 +97,27 @@ std::uint8_t SettingsNumberReader::next(std::string_view what) {
   return static_cast<std::uint8_t>(value);
 }
 
-void ReadSettingsFile(Component& component) {
-  const std::u16string path = SettingsFilePath(component);
-  const auto& platform = component.platform();
+void ReadSettingsFile(const SettingsFileAccess& file, LinkSettings& settings) {
+  const std::u16string path = SettingsFilePath(file.pluginDirectory);
   // Handler at the end: a file that cannot be read to the end is reported once and start-up goes
   // on with what was read, rather than leaving the plug-in without a link.
   try {
-    if (!platform.files.isOrdinaryFile(path)) {
-      platform.messageBoxes.show(kMissingSettingsNotice, platform::MessageIcon::Information);
+    if (!file.files.isOrdinaryFile(path)) {
+      file.messageBoxes.show(kMissingSettingsNotice, platform::MessageIcon::Information);
       return;
     }
-    const std::string content = platform.files.readAll(path);
+    const std::string content = file.files.readAll(path);
     SettingsNumberReader reader(content);
-    component.linkSettings.port = reader.next("port");
-    component.linkSettings.contrast = reader.next("contrast");
+    settings.port = reader.next("port");
+    settings.contrast = reader.next("contrast");
   } catch (const RuntimeError& error) {
-    platform.messageBoxes.show(UnreadableFileText(error, path, component.linkSettings),
-                               platform::MessageIcon::Warning);
+    file.messageBoxes.show(UnreadableFileText(error, path, settings),
+                           platform::MessageIcon::Warning);
   }
 }
 
-void WriteSettingsFile(Component& component) {
-  component.platform().files.replaceContent(SettingsFilePath(component),
-                                            SettingsFileContent(component.linkSettings));
+void WriteSettingsFile(const SettingsFileAccess& file, const LinkSettings& settings) {
+  file.files.replaceContent(SettingsFilePath(file.pluginDirectory), SettingsFileContent(settings));
 }
 
 }  // namespace marqel::settings

@@ -7,10 +7,8 @@
 #include <string_view>
 
 #include "common/shared_types.h"
-
-namespace marqel {
-class Component;
-}
+#include "platform/message_box.h"
+#include "platform/settings_files.h"
 
 namespace marqel::settings {
 
@@ -21,8 +19,16 @@ inline constexpr std::u16string_view kMissingSettingsNotice =
     u"No settings file found. Please set the options for this plugin in winamp's general purpose "
     u"plugins list and click \"Set & Save\"!";
 
+// Where the settings file lies (the plug-in directory, ending in its separator) and the services
+// that reach it and report on it.
+struct SettingsFileAccess {
+  const std::u16string& pluginDirectory;
+  platform::SettingsFiles& files;
+  platform::MessageBoxes& messageBoxes;
+};
+
 // The plug-in directory followed directly by the file name; reading and writing use this path.
-std::u16string SettingsFilePath(const Component& component);
+std::u16string SettingsFilePath(std::u16string_view pluginDirectory);
 
 // The file's exact bytes for these settings, e.g. " 2 \r\n 64 \r\n".
 std::string SettingsFileContent(const LinkSettings& settings);
@@ -46,10 +52,10 @@ class SettingsNumberReader {
 // created). A file that is present but cannot be read to the end is reported once, with its
 // path, in a warning box; the values read before the failure stay, the others keep their
 // defaults, and start-up goes on. Raises nothing for a bad file.
-void ReadSettingsFile(Component& component);
+void ReadSettingsFile(const SettingsFileAccess& file, LinkSettings& settings);
 
-// "Set & Save": replaces the file with the current LinkSettings. Raises a RuntimeError when it
+// "Set & Save": replaces the file with these settings. Raises a RuntimeError when it
 // cannot be written; the old file is then left as it was.
-void WriteSettingsFile(Component& component);
+void WriteSettingsFile(const SettingsFileAccess& file, const LinkSettings& settings);
 
 }  // namespace marqel::settings

@@ -39,7 +39,7 @@ platform::DialogViews& SessionDialogViews::viewForStyle() {
   return *none_;
 }
 
-void SessionDialogViews::showModal(settings::Form2& form) {
+void SessionDialogViews::showModal(platform::ConfigurationDialog& form) {
   platform::DialogViews& view = viewForStyle();
   platform::DialogViews* const outer = open_;
   open_ = &view;

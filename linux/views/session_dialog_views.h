@@ -18,7 +18,7 @@ class SessionDialogViews final : public platform::DialogViews {
   SessionDialogViews(const SessionDialogViews&) = delete;
   SessionDialogViews& operator=(const SessionDialogViews&) = delete;
 
-  void showModal(settings::Form2& form) override;
+  void showModal(platform::ConfigurationDialog& form) override;
   void closeDialog() override;
 
  private:

@@ -19,14 +19,14 @@
 #include <vector>
 
 #include "common/utf.h"
-#include "tests/fakes/fake_platform.h"
-#include "linux/views/fltk/fltk_dialog_views.h"
 #include "linux/platform/fltk/fltk_message_boxes.h"
-#include "linux/system/event_loop.h"
 #include "linux/platform/settings_files_posix.h"
+#include "linux/system/event_loop.h"
+#include "linux/views/fltk/fltk_dialog_views.h"
 #include "plugin/component.h"
 #include "settings/form2.h"
 #include "settings/settings_file.h"
+#include "tests/fakes/fake_platform.h"
 #include "tests/support/scripted_player.h"
 
 // In its own file: Xlib's macros clash with the component's names.
@@ -112,7 +112,7 @@ int RunDialog(const std::string& dir, const std::string& logPath, int heldPort) 
   // What start-up does.
   component.linkSettings.port = 1;
   component.pluginDirectory = marqel::Utf8ToUtf16(dir.back() == '/' ? dir : dir + "/");
-  marqel::settings::ReadSettingsFile(component);
+  marqel::settings::ReadSettingsFile(component.settingsFile(), component.linkSettings);
   const std::size_t afterReading = fp.recorder.mark();
   component.loadForm1();
   const auto host = std::make_shared<marqel::harness::ScriptedHost>();

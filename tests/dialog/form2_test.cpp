@@ -12,11 +12,11 @@
 
 #include "common/runtime_error.h"
 #include "common/utf.h"
-#include "tests/fakes/fake_platform.h"
 #include "linux/platform/settings_files_posix.h"
 #include "plugin/component.h"
 #include "plugin/lifecycle.h"
 #include "settings/settings_file.h"
+#include "tests/fakes/fake_platform.h"
 
 namespace marqel::settings {
 namespace {
@@ -376,8 +376,8 @@ TEST_F(Form2Test, QuitWhileTheDialogIsLoadingFailsConfigureWithoutShowingIt) {
 
 TEST_F(Form2Test, QuitFromInsideTheModalLoopLeavesTheViewAValidDialog) {
   StartLink(1, 0);
-  fp.dialogs.whileOpen = [&](Form2& form) {
-    const auto keepAlive = form.weak_from_this().lock();  // what every modal view holds
+  fp.dialogs.whileOpen = [&](platform::ConfigurationDialog& form) {
+    const auto keepAlive = form.keepAlive();  // what every modal view holds
     form.setContrastPosition(5);
     component->unloadForm2();
     form.Exit_Click();  // a click still queued in the view: ignored
@@ -388,9 +388,9 @@ TEST_F(Form2Test, QuitFromInsideTheModalLoopLeavesTheViewAValidDialog) {
   EXPECT_EQ(fp.dialogs.closedByComponent, 1);
 }
 
-class RecordingObserver : public Form2Observer {
+class RecordingObserver : public platform::DialogObserver {
  public:
-  void controlsChanged(const Form2& form) override {
+  void controlsChanged(const platform::ConfigurationDialog& form) override {
     seen.push_back({form.selectedCOM(), form.contrastPosition(), form.lblContrast()});
   }
   struct Seen {

@@ -152,7 +152,7 @@ TEST(ReadPlayerTitle, RoundTripsTheWindowTextThroughTheCodePage) {
   DisplayScenario s;
   const std::u16string text = u"3. Bj\u00F6rk - J\u00F3ga \u00BD - Winamp";
   s.player.showsText(text);
-  EXPECT_EQ(Narrow(text), Narrow(ReadPlayerTitle(s.component)));
+  EXPECT_EQ(Narrow(text), Narrow(ReadPlayerTitle(s.component.player())));
   EXPECT_EQ(2, s.host->windowCalls);  // the handle is asked for anew for each query
 }
 
@@ -162,52 +162,52 @@ TEST(ReadPlayerTitle, RoundTripsADoubleByteText) {
   const std::u16string text = u"1. \u30A2\u30A4 - \u30AB - Winamp";
   s.player.showsText(text);
   ASSERT_GT(s.player.state().text.size(), text.size());  // the length counts bytes
-  EXPECT_EQ(Narrow(text), Narrow(ReadPlayerTitle(s.component)));
+  EXPECT_EQ(Narrow(text), Narrow(ReadPlayerTitle(s.component.player())));
 }
 
 TEST(ReadPlayerTitle, EmptyWhenTheWindowHasNoText) {
   DisplayScenario s;
   s.player.showsText(u"");
-  EXPECT_EQ(u"", ReadPlayerTitle(s.component));
+  EXPECT_EQ(u"", ReadPlayerTitle(s.component.player()));
 }
 
 TEST(ReadPlayerTitle, EmptyWhenTheWindowIsGone) {
   DisplayScenario s;
   s.player.showsText(u"1. A - B - Winamp");
   s.player.closesWindow();
-  EXPECT_EQ(u"", ReadPlayerTitle(s.component));
+  EXPECT_EQ(u"", ReadPlayerTitle(s.component.player()));
 }
 
 TEST(ReadPlayerTitle, EmptyWithoutAHost) {
   DisplayScenario s(ScenarioOptions{.hostInitialised = false});
   s.player.showsText(u"1. A - B - Winamp");
-  EXPECT_EQ(u"", ReadPlayerTitle(s.component));
+  EXPECT_EQ(u"", ReadPlayerTitle(s.component.player()));
 }
 
 TEST(ReadPlayerTitle, EmptyWhenTheHostFailsTheLengthQuery) {
   DisplayScenario s;
   s.player.showsText(u"1. A - B - Winamp");
   s.host->failCalls({1});
-  EXPECT_EQ(u"", ReadPlayerTitle(s.component));
+  EXPECT_EQ(u"", ReadPlayerTitle(s.component.player()));
 }
 
 TEST(ReadPlayerTitle, BlanksWhenTheHostFailsOnlyTheTextQuery) {
   DisplayScenario s;
   s.player.showsText(u"1. A - B - Winamp");  // 17 characters: n = 18
   s.host->failCalls({2});
-  EXPECT_EQ(std::u16string(17, u' '), ReadPlayerTitle(s.component));
+  EXPECT_EQ(std::u16string(17, u' '), ReadPlayerTitle(s.component.player()));
 }
 
 TEST(ReadPlayerTitle, ReadsOnlyAsFarAsTheLengthWhenTheTextGrows) {
   DisplayScenario s;
   s.player.showsText(u"1. A - B - Winamp").changesTextAfterLengthQuery(u"1. A - Bigger - Winamp");
-  EXPECT_EQ(u"1. A - Bigger - W", ReadPlayerTitle(s.component));
+  EXPECT_EQ(u"1. A - Bigger - W", ReadPlayerTitle(s.component.player()));
 }
 
 TEST(ReadPlayerTitle, KeepsAZeroAndBlanksWhenTheTextShrinks) {
   DisplayScenario s;
   s.player.showsText(u"1. A - Bigger - Winamp").changesTextAfterLengthQuery(u"1. A - B - Winamp");
-  const std::u16string read = ReadPlayerTitle(s.component);
+  const std::u16string read = ReadPlayerTitle(s.component.player());
   EXPECT_EQ(std::u16string(u"1. A - B - Winamp") + u'\0' + u"    ", read);
   // The suffix cut removes that tail again.
   EXPECT_EQ(u"B ", SplitTitle(read).title);
@@ -227,7 +227,7 @@ class ReadPlayerTitleWildLength : public ::testing::TestWithParam<LengthAnswerCa
 TEST_P(ReadPlayerTitleWildLength, NeverReadsPastItsBuffer) {
   DisplayScenario s;
   s.player.showsText(u"1. A - B - Winamp").reportsTextLength(GetParam().reported);
-  EXPECT_EQ(Narrow(GetParam().expected), Narrow(ReadPlayerTitle(s.component)));
+  EXPECT_EQ(Narrow(GetParam().expected), Narrow(ReadPlayerTitle(s.component.player())));
   EXPECT_LE(s.windows.largestTextBuffer, kMaxWindowTextRead + 1);
 }
 
@@ -241,7 +241,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(ReadPlayerTitle, CapsAnAbsurdLengthAnswer) {
   DisplayScenario s;
   s.player.showsText(u"1. A - B - Winamp").reportsTextLength(INT_MAX);
-  const std::u16string read = ReadPlayerTitle(s.component);
+  const std::u16string read = ReadPlayerTitle(s.component.player());
   EXPECT_EQ(kMaxWindowTextRead + 1, s.windows.largestTextBuffer);
   ASSERT_EQ(static_cast<std::size_t>(kMaxWindowTextRead), read.size());
   EXPECT_EQ(u"B ", SplitTitle(read).title);
@@ -250,7 +250,7 @@ TEST(ReadPlayerTitle, CapsAnAbsurdLengthAnswer) {
 TEST(ReadPlayerTitle, ReadsAHugeTextOnlyUpToTheCap) {
   DisplayScenario s;
   s.player.showsText(u"1. A - " + Letters(100000) + u" - Winamp");
-  const std::u16string read = ReadPlayerTitle(s.component);
+  const std::u16string read = ReadPlayerTitle(s.component.player());
   EXPECT_EQ(static_cast<std::size_t>(kMaxWindowTextRead), read.size());
   EXPECT_EQ(u"1. A - xxx", read.substr(0, 10));
 }

@@ -5,7 +5,6 @@
 
 #include "common/runtime_error.h"
 #include "common/utf.h"
-#include "settings/form2.h"
 
 namespace marqel::fake {
 
@@ -224,9 +223,9 @@ void FakeSettingsFiles::replaceContent(const std::u16string& path, std::string_v
 
 // --- dialog --------------------------------------------------------------------------------
 
-void FakeDialogViews::showModal(settings::Form2& form) {
+void FakeDialogViews::showModal(platform::ConfigurationDialog& dialog) {
   ++shown;
-  if (whileOpen) whileOpen(form);
+  if (whileOpen) whileOpen(dialog);
 }
 
 void FakeDialogViews::closeDialog() {

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "tests/fakes/line_recorder.h"
 #include "linux/platform/cp1252_code_page.h"
 #include "linux/system/window_table.h"
 #include "platform/platform.h"
+#include "tests/fakes/line_recorder.h"
 
 namespace marqel::fake {
 
@@ -140,10 +140,10 @@ class FakeSettingsFiles final : public platform::SettingsFiles {
 
 class FakeDialogViews final : public platform::DialogViews {
  public:
-  void showModal(settings::Form2& form) override;
+  void showModal(platform::ConfigurationDialog& dialog) override;
   void closeDialog() override;
   // What the "user" does while the dialog is open; returning closes it.
-  std::function<void(settings::Form2&)> whileOpen;
+  std::function<void(platform::ConfigurationDialog&)> whileOpen;
   int shown = 0;
   int closedByComponent = 0;
 };

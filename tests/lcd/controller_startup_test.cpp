@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "common/runtime_error.h"
-#include "tests/fakes/fake_platform.h"
 #include "plugin/component.h"
+#include "tests/fakes/fake_platform.h"
 #include "tests/support/startup_bytes.h"
 
 namespace marqel {
@@ -28,25 +28,25 @@ class ControllerStartup : public ::testing::Test {
 };
 
 TEST_F(ControllerStartup, ControllerOneGetsItsFiftyTwoBytes) {
-  InitLcdController(component, 1);
+  InitLcdController(component.lcdLink(), 1);
   const Bytes& expected = test::kControllerOneStartup;
   EXPECT_EQ(fp.recorder.bytesSince(start), expected);
-  EXPECT_TRUE(component.SendBothNibbles);
+  EXPECT_TRUE(component.lcdLink().SendBothNibbles);
 }
 
 // The link start-up has left the nibble flag set: the four 8-bit steps going out as single
 // bytes show that it is cleared for them.
 TEST_F(ControllerStartup, ControllerTwoSendsItsHeadAndTheGlyphsToControllerOne) {
-  ASSERT_TRUE(component.SendBothNibbles);
-  InitLcdController(component, 2);
+  ASSERT_TRUE(component.lcdLink().SendBothNibbles);
+  InitLcdController(component.lcdLink(), 2);
   const Bytes& expected = test::kControllerTwoStartup;
   EXPECT_EQ(fp.recorder.bytesSince(start), expected);
-  EXPECT_TRUE(component.SendBothNibbles);
+  EXPECT_TRUE(component.lcdLink().SendBothNibbles);
 }
 
 TEST_F(ControllerStartup, WaitsComeAfterTheirStepsOnceTheLineHasDrained) {
   const auto waitedBefore = fp.delay.totalMs;
-  InitLcdController(component, 1);
+  InitLcdController(component.lcdLink(), 1);
   // 10 ms after the first function set, 2 ms after the second, 5 ms after the clear; each wait
   // starts once the bytes before it have left the port.
   EXPECT_THAT(fp.recorder.describe(start),
@@ -60,13 +60,13 @@ TEST(ControllerStartupClosedPort, RunsAllWaitsSendsNothingAndRaisesNothing) {
   Component component(fp.platform());
   component.loadForm1();
   component.MSComm1().close();
-  component.SendBothNibbles = false;
+  component.lcdLink().SendBothNibbles = false;
   const auto before = fp.recorder.mark();
   const auto waitedBefore = fp.delay.totalMs;
-  InitLcdController(component, 1);
+  InitLcdController(component.lcdLink(), 1);
   EXPECT_TRUE(fp.recorder.bytesSince(before).empty());
   EXPECT_EQ(fp.delay.totalMs - waitedBefore, 17);
-  EXPECT_TRUE(component.SendBothNibbles);
+  EXPECT_TRUE(component.lcdLink().SendBothNibbles);
 }
 
 TEST(ControllerStartupFailingWait, StopsAtTheWaitAndPassesTheErrorOn) {
@@ -75,7 +75,7 @@ TEST(ControllerStartupFailingWait, StopsAtTheWaitAndPassesTheErrorOn) {
   component.loadForm1();
   const auto before = fp.recorder.mark();
   fp.delay.failing = true;
-  EXPECT_THROW(InitLcdController(component, 1), RuntimeError);
+  EXPECT_THROW(InitLcdController(component.lcdLink(), 1), RuntimeError);
   EXPECT_EQ(fp.recorder.bytesSince(before), Bytes{0x03});  // only the byte before the first wait
 }
 

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "common/runtime_error.h"
-#include "tests/fakes/fake_platform.h"
 #include "plugin/component.h"
+#include "tests/fakes/fake_platform.h"
 #include "tests/support/wire.h"
 
 namespace marqel {
@@ -26,7 +26,7 @@ class LcdRoutines : public ::testing::Test {
   void SetUp() override {
     component.loadForm1();
     ASSERT_TRUE(component.MSComm1().portOpen());
-    ASSERT_TRUE(component.SendBothNibbles);
+    ASSERT_TRUE(component.lcdLink().SendBothNibbles);
     start = fp.recorder.mark();
   }
   Bytes sent() const { return fp.recorder.bytesSince(start); }
@@ -67,27 +67,27 @@ TEST_F(LcdRoutines, ControllerBytesFollowTheBoardFormat) {
   };
   for (const ByteCase& c : cases) {
     const auto before = fp.recorder.mark();
-    component.SendBothNibbles = c.bothNibbles;
-    SendLcdByte(component, c.value, c.isCommand, c.controller);
+    component.lcdLink().SendBothNibbles = c.bothNibbles;
+    SendLcdByte(component.lcdLink(), c.value, c.isCommand, c.controller);
     EXPECT_EQ(fp.recorder.bytesSince(before), c.expected)
         << "value " << int(c.value) << " controller " << int(c.controller);
   }
 }
 
 TEST_F(LcdRoutines, CommandIsAByteWithRegisterSelectLow) {
-  SendLcdCommand(component, 2, 0xC0);
+  SendLcdCommand(component.lcdLink(), 2, 0xC0);
   EXPECT_THAT(sent(), ElementsAre(0x4C, 0x40));
 }
 
 TEST_F(LcdRoutines, ContrastByteCarriesTheValueAndWaitsTwoMilliseconds) {
-  SetLcdContrast(component, 0);
-  SetLcdContrast(component, 64);
-  SetLcdContrast(component, 127);
+  SetLcdContrast(component.lcdLink(), 0);
+  SetLcdContrast(component.lcdLink(), 64);
+  SetLcdContrast(component.lcdLink(), 127);
   EXPECT_EQ(log(), "80 drain wait(2) C0 drain wait(2) FF drain wait(2)");
 }
 
 TEST_F(LcdRoutines, ContrastAboveRangeSendsNothingButStillWaits) {
-  SetLcdContrast(component, 200);
+  SetLcdContrast(component.lcdLink(), 200);
   EXPECT_EQ(log(), "drain wait(2)");
 }
 
@@ -96,7 +96,7 @@ TEST(ContrastByte, GoesOutAloneAndRaisesWhatSetLcdContrastSkips) {
   fake::FakePlatform fp;
   Component component(fp.platform());
   try {
-    SendContrastByte(component, 200);
+    SendContrastByte(component.lcdLink(), 200);
     FAIL() << "a contrast above 127 is no byte";
   } catch (const RuntimeError& error) {
     EXPECT_EQ(error.number(), err::kOverflow);
@@ -105,24 +105,24 @@ TEST(ContrastByte, GoesOutAloneAndRaisesWhatSetLcdContrastSkips) {
 
   component.loadForm1();
   const auto before = fp.recorder.mark();
-  SendContrastByte(component, 30);
+  SendContrastByte(component.lcdLink(), 30);
   EXPECT_EQ(fp.recorder.describe(before), "9E");
   component.MSComm1().close();
-  EXPECT_THROW(SendContrastByte(component, 30), RuntimeError);
+  EXPECT_THROW(SendContrastByte(component.lcdLink(), 30), RuntimeError);
 }
 
 TEST_F(LcdRoutines, ContrastIgnoresTheNibbleFlag) {
-  component.SendBothNibbles = false;
-  SetLcdContrast(component, 5);
+  component.lcdLink().SendBothNibbles = false;
+  SetLcdContrast(component.lcdLink(), 5);
   EXPECT_THAT(sent(), ElementsAre(0x85));
 }
 
 TEST_F(LcdRoutines, EmptyTextFillsTheLineWithBlanks) {
-  SendLcdText(component, u"", 1);
+  SendLcdText(component.lcdLink(), u"", 1);
   EXPECT_EQ(sent(), wire::text(1, ""));
 
   const auto before = fp.recorder.mark();
-  SendLcdText(component, u"", 2);
+  SendLcdText(component.lcdLink(), u"", 2);
   EXPECT_EQ(fp.recorder.bytesSince(before), wire::text(2, ""));
 }
 
@@ -140,13 +140,14 @@ TEST_F(LcdRoutines, TextIsCutOrFilledToExactlyTwentySevenCharacters) {
   };
   for (const Case& c : cases) {
     const auto before = fp.recorder.mark();
-    SendLcdText(component, c.text, 2);
+    SendLcdText(component.lcdLink(), c.text, 2);
     EXPECT_EQ(fp.recorder.bytesSince(before), wire::text(2, c.onTheLine)) << c.onTheLine;
   }
 }
 
 TEST_F(LcdRoutines, TextUsesTheCodePageAndMarksWhatItCannotHold) {
-  SendLcdText(component, u"\u00e9\u20ac\u0101", 1);  // é and the euro sign fit; ā does not
+  SendLcdText(component.lcdLink(), u"\u00e9\u20ac\u0101",
+              1);  // é and the euro sign fit; ā does not
   EXPECT_EQ(sent(), wire::text(1, "\xE9\x80?"));
 }
 
@@ -157,7 +158,7 @@ TEST(LcdRoutinesDoubleByte, OverflowStopsTheLineAtThatCharacter) {
   component.loadForm1();
   const auto before = fp.recorder.mark();
   try {
-    SendLcdText(component, u"AB\u3042CD", 1);
+    SendLcdText(component.lcdLink(), u"AB\u3042CD", 1);
     FAIL() << "a double-byte character must raise";
   } catch (const RuntimeError& error) {
     EXPECT_EQ(error.number(), err::kOverflow);
@@ -171,16 +172,16 @@ TEST(LcdRoutinesClosedPort, EveryRoutineReturnsAndNothingGoesOut) {
   component.loadForm1();
   component.MSComm1().close();
   const auto before = fp.recorder.mark();
-  SendLcdByte(component, 0x41, false, 1);
-  SendLcdCommand(component, 1, 0x80);
-  SendLcdText(component, u"Nothing to see", 2);
-  SetLcdContrast(component, 10);
+  SendLcdByte(component.lcdLink(), 0x41, false, 1);
+  SendLcdCommand(component.lcdLink(), 1, 0x80);
+  SendLcdText(component.lcdLink(), u"Nothing to see", 2);
+  SetLcdContrast(component.lcdLink(), 10);
   EXPECT_EQ(fp.recorder.describe(before), "wait(2)");
 }
 
 TEST_F(LcdRoutines, SecondHalfIsStillTriedAfterTheFirstFails) {
   fp.ports.failNextSends = 1;
-  SendLcdByte(component, 0x41, false, 1);
+  SendLcdByte(component.lcdLink(), 0x41, false, 1);
   EXPECT_THAT(sent(), ElementsAre(0x11)) << "the low half after the lost high half";
 }
 
@@ -190,12 +191,12 @@ TEST(LcdRoutinesVanishingDevice, NothingGoesOutUntilThePortIsOpenedAgain) {
   component.loadForm1();
   fp.ports.deviceGone = true;
   const auto before = fp.recorder.mark();
-  SendLcdText(component, u"gone", 1);  // must not raise
+  SendLcdText(component.lcdLink(), u"gone", 1);  // must not raise
   EXPECT_TRUE(fp.recorder.bytesSince(before).empty());
   // The next open tries again and the line works.
   component.MSComm1().close();
   component.MSComm1().open();
-  SendLcdByte(component, 0x41, false, 1);
+  SendLcdByte(component.lcdLink(), 0x41, false, 1);
   EXPECT_THAT(fp.recorder.bytesSince(before), ElementsAreArray(Bytes{0x14, 0x11}));
 }
 

@@ -9,9 +9,9 @@
 
 #include "lcd/controller_startup.h"
 #include "lcd/lcd_protocol.h"
-#include "tests/fakes/fake_platform.h"
 #include "linux/platform/termios_serial_port.h"
 #include "plugin/component.h"
+#include "tests/fakes/fake_platform.h"
 #include "tests/platform/pty_pair.h"
 #include "tests/support/startup_bytes.h"
 
@@ -35,12 +35,12 @@ TEST_F(LinkOnPty, ControllerStartupArrivesByteForByte) {
   ASSERT_TRUE(component.MSComm1().portOpen()) << fp.recorder.describe();
   ASSERT_EQ(line.readExactly(105).size(), 105u);  // the link start-up
 
-  InitLcdController(component, 1);
+  InitLcdController(component.lcdLink(), 1);
   const Bytes& expected = test::kControllerOneStartup;
   EXPECT_EQ(line.readExactly(52), expected);
 
   for (const int b : {0x00, 0x80, 0xFF}) {
-    SendLineByte(component, b);
+    SendLineByte(component.lcdLink(), b);
   }
   EXPECT_EQ(line.readExactly(3), (Bytes{0x00, 0x80, 0xFF}));
   EXPECT_TRUE(line.readAvailable(std::chrono::milliseconds(50)).empty());
@@ -50,8 +50,8 @@ TEST_F(LinkOnPty, ClearsSentJustBeforeACloseStillReachTheDisplay) {
   Component component(withRealPort());
   component.loadForm1();
   ASSERT_EQ(line.readExactly(105).size(), 105u);
-  SendLcdCommand(component, 1, 0x01);
-  SendLcdCommand(component, 2, 0x01);
+  SendLcdCommand(component.lcdLink(), 1, 0x01);
+  SendLcdCommand(component.lcdLink(), 2, 0x01);
   component.MSComm1().close();
   EXPECT_EQ(line.readExactly(4), (Bytes{0x00, 0x01, 0x40, 0x41}));
 }
@@ -77,8 +77,8 @@ TEST(LinkOnMissingPort, StartupReportsThePortAndTheNextOpenSucceedsOnceItIsBack)
   ASSERT_EQ(::symlink(line.slavePath().c_str(), path.c_str()), 0);
   component.MSComm1().open();
   // No controller start-up has run yet, so only high nibbles go out.
-  SendLcdCommand(component, 1, 0x80);
-  SetLcdContrast(component, 3);
+  SendLcdCommand(component.lcdLink(), 1, 0x80);
+  SetLcdContrast(component.lcdLink(), 3);
   EXPECT_EQ(line.readExactly(2), (Bytes{0x08, 0x83}));
   component.MSComm1().close();
   std::remove(path.c_str());

@@ -5,9 +5,9 @@
 #include <gtest/gtest.h>
 
 #include "common/runtime_error.h"
-#include "tests/fakes/fake_platform.h"
 #include "plugin/component.h"
 #include "settings/form2.h"
+#include "tests/fakes/fake_platform.h"
 #include "tests/support/scripted_player.h"
 #include "tests/support/startup_bytes.h"
 
@@ -212,7 +212,7 @@ TEST_F(Lifecycle, ConfigureShowsTheDialogModallyWhileTicksGoOn) {
   Initialize(component, host);
 
   std::size_t bytesWhileOpen = 0;
-  fp.dialogs.whileOpen = [&](settings::Form2&) {
+  fp.dialogs.whileOpen = [&](platform::ConfigurationDialog&) {
     const std::size_t mark = fp.recorder.mark();
     EXPECT_TRUE(component.form2Loaded());
     fp.timers.tick();  // the player plays: the tick draws while the dialog is open

@@ -9,8 +9,8 @@
 
 #include "common/runtime_error.h"
 #include "common/utf.h"
-#include "tests/fakes/fake_platform.h"
 #include "plugin/component.h"
+#include "tests/fakes/fake_platform.h"
 
 namespace marqel::settings {
 namespace {
@@ -27,16 +27,13 @@ class SettingsFileTest : public ::testing::Test {
 };
 
 TEST(SettingsFilePath, IsThePluginDirectoryFollowedDirectlyByTheName) {
-  fake::FakePlatform fp;
-  Component component(fp.platform());
   const std::vector<std::pair<std::u16string, std::u16string>> cases = {
       {u"C:\\", u"C:\\gen_marqel.ini"},
       {u"D:\\Tools\\Plugins\\", u"D:\\Tools\\Plugins\\gen_marqel.ini"},
       {u"/usr/lib/marqel/", u"/usr/lib/marqel/gen_marqel.ini"},
   };
   for (const auto& [directory, expected] : cases) {
-    component.pluginDirectory = directory;
-    EXPECT_EQ(SettingsFilePath(component), expected);
+    EXPECT_EQ(SettingsFilePath(directory), expected);
   }
 }
 
@@ -106,7 +103,7 @@ TEST(SettingsNumberReader, NamesWhatIsWrong) {
 }
 
 TEST_F(SettingsFileTest, NoFileShowsTheNoticeOnceAndKeepsTheDefaults) {
-  ReadSettingsFile(component);
+  ReadSettingsFile(component.settingsFile(), component.linkSettings);
 
   ASSERT_EQ(fp.messageBoxes.shown.size(), 1u);
   EXPECT_EQ(fp.messageBoxes.shown[0].icon, MessageIcon::Information);
@@ -129,7 +126,7 @@ TEST_F(SettingsFileTest, AHiddenFileOrADirectoryCountsAsAbsent) {
     world.files.files[path] = " 3 \r\n 90 \r\n";
     (hidden ? world.files.hidden : world.files.directories).insert(path);
 
-    ReadSettingsFile(fresh);
+    ReadSettingsFile(fresh.settingsFile(), fresh.linkSettings);
 
     ASSERT_EQ(world.messageBoxes.shown.size(), 1u);
     EXPECT_EQ(world.messageBoxes.shown[0].text, kMissingSettingsNotice);
@@ -140,7 +137,7 @@ TEST_F(SettingsFileTest, AHiddenFileOrADirectoryCountsAsAbsent) {
 
 TEST_F(SettingsFileTest, APresentFileFillsTheSettingsWithoutAnyMessage) {
   fp.files.files[path] = "2\r\n64";
-  ReadSettingsFile(component);
+  ReadSettingsFile(component.settingsFile(), component.linkSettings);
   EXPECT_TRUE(fp.messageBoxes.shown.empty());
   EXPECT_EQ(component.linkSettings.port, 2);
   EXPECT_EQ(component.linkSettings.contrast, 64);
@@ -148,7 +145,7 @@ TEST_F(SettingsFileTest, APresentFileFillsTheSettingsWithoutAnyMessage) {
 
 TEST_F(SettingsFileTest, AnUnreadableFileIsReportedWithItsPathAndStartUpGoesOn) {
   fp.files.files[path] = "4\r\n";
-  ReadSettingsFile(component);
+  ReadSettingsFile(component.settingsFile(), component.linkSettings);
 
   ASSERT_EQ(fp.messageBoxes.shown.size(), 1u);
   EXPECT_EQ(fp.messageBoxes.shown[0].icon, MessageIcon::Warning);
@@ -185,7 +182,7 @@ TEST_F(SettingsFileTest, EachKindOfDamageKeepsWhatWasReadBeforeIt) {
     world.files.files[path] = c.content;
     if (c.unreadable) world.files.unreadable.insert(path);
 
-    ReadSettingsFile(fresh);
+    ReadSettingsFile(fresh.settingsFile(), fresh.linkSettings);
 
     ASSERT_EQ(world.messageBoxes.shown.size(), 1u) << c.content;
     const std::u16string& text = world.messageBoxes.shown[0].text;
@@ -199,7 +196,7 @@ TEST_F(SettingsFileTest, EachKindOfDamageKeepsWhatWasReadBeforeIt) {
 TEST_F(SettingsFileTest, WriteReplacesWhateverTheFileHeld) {
   fp.files.files[path] = "garbage that was there before, much longer than the new content";
   component.linkSettings = {3, 100};
-  WriteSettingsFile(component);
+  WriteSettingsFile(component.settingsFile(), component.linkSettings);
   EXPECT_EQ(fp.files.files[path], "\x20\x33\x20\x0D\x0A\x20\x31\x30\x30\x20\x0D\x0A");
 }
 
@@ -207,7 +204,7 @@ TEST_F(SettingsFileTest, AFailedWriteRaisesAndLeavesTheOldFile) {
   fp.files.files[path] = " 1 \r\n 5 \r\n";
   fp.files.readOnly = true;
   component.linkSettings = {2, 64};
-  EXPECT_THROW(WriteSettingsFile(component), RuntimeError);
+  EXPECT_THROW(WriteSettingsFile(component.settingsFile(), component.linkSettings), RuntimeError);
   EXPECT_EQ(fp.files.files[path], " 1 \r\n 5 \r\n");
 }
 
@@ -215,9 +212,9 @@ TEST_F(SettingsFileTest, EveryByteValueSurvivesAWriteAndARead) {
   for (int value = 0; value <= 255; ++value) {
     component.linkSettings = {static_cast<std::uint8_t>(value),
                               static_cast<std::uint8_t>(255 - value)};
-    WriteSettingsFile(component);
+    WriteSettingsFile(component.settingsFile(), component.linkSettings);
     component.linkSettings = {};
-    ReadSettingsFile(component);
+    ReadSettingsFile(component.settingsFile(), component.linkSettings);
     ASSERT_EQ(component.linkSettings.port, value);
     ASSERT_EQ(component.linkSettings.contrast, 255 - value);
   }

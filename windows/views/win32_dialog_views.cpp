@@ -8,9 +8,9 @@
 
 #include "common/runtime_error.h"
 #include "common/utf.h"
-#include "windows/views/config_dialog_ids.h"
-#include "windows/platform/win32_text.h"
 #include "settings/form2_layout.h"
+#include "windows/platform/win32_text.h"
+#include "windows/views/config_dialog_ids.h"
 
 namespace marqel::platform::win32 {
 namespace {
@@ -50,7 +50,7 @@ int ControlId(Form2Control control) {
 
 // The port number an option button stands for; 0 for any other control.
 int PortOfControlId(int id) {
-  if (id >= dialog_ids::kCOM1 && id < dialog_ids::kCOM1 + settings::Form2::kLastPort) {
+  if (id >= dialog_ids::kCOM1 && id < dialog_ids::kCOM1 + settings::kLastPort) {
     return id - dialog_ids::kCOM1 + 1;
   }
   return 0;
@@ -96,7 +96,7 @@ int TwipsToPixels(int twips, int dotsPerInch) {
 }
 
 struct Win32DialogViews::OpenDialog {
-  settings::Form2* form = nullptr;
+  ConfigurationDialog* form = nullptr;
   HWND window = nullptr;
   HWND owner = nullptr;
   HFONT font = nullptr;
@@ -123,14 +123,14 @@ Win32DialogViews::~Win32DialogViews() {
   }
 }
 
-void Win32DialogViews::showModal(settings::Form2& form) {
+void Win32DialogViews::showModal(ConfigurationDialog& form) {
   if (open_) {
     ::SetForegroundWindow(open_->window);
     throw RuntimeError(err::kFormAlreadyDisplayed, "Form already displayed; can't show modally");
   }
   // The model stays alive until the loop has ended, even when the component unloads it from
   // inside the loop (Quit while the dialog is open).
-  const std::shared_ptr<settings::Form2> keepAlive = form.weak_from_this().lock();
+  const std::shared_ptr<ConfigurationDialog> keepAlive = form.keepAlive();
   auto dialog = std::make_unique<OpenDialog>();
   dialog->form = &form;
   HWND owner = ::GetActiveWindow();
@@ -265,8 +265,8 @@ void Win32DialogViews::createControls(HWND window, int dotsPerInch) {
       SCROLLINFO info{};
       info.cbSize = sizeof info;
       info.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
-      info.nMin = settings::Form2::kContrastMin;
-      info.nMax = settings::Form2::kContrastMax;
+      info.nMin = settings::kContrastMin;
+      info.nMax = settings::kContrastMax;
       info.nPage = 0;
       info.nPos = 0;
       ::SetScrollInfo(control, SB_CTL, &info, FALSE);
@@ -274,12 +274,12 @@ void Win32DialogViews::createControls(HWND window, int dotsPerInch) {
   }
 }
 
-void Win32DialogViews::controlsChanged(const settings::Form2& form) {
+void Win32DialogViews::controlsChanged(const ConfigurationDialog& form) {
   if (!open_ || open_->window == nullptr) {
     return;
   }
   HWND window = open_->window;
-  for (int port = settings::Form2::kFirstPort; port <= settings::Form2::kLastPort; ++port) {
+  for (int port = settings::kFirstPort; port <= settings::kLastPort; ++port) {
     ::CheckDlgButton(window, dialog_ids::kCOM1 + port - 1,
                      form.selectedCOM() == port ? BST_CHECKED : BST_UNCHECKED);
   }
@@ -297,8 +297,8 @@ void Win32DialogViews::fire(Event&& event) {
   if (!open_ || open_->form == nullptr || open_->form->unloaded()) {
     return;
   }
-  settings::Form2* form = open_->form;
-  const std::shared_ptr<settings::Form2> keepAlive = form->weak_from_this().lock();
+  ConfigurationDialog* form = open_->form;
+  const std::shared_ptr<ConfigurationDialog> keepAlive = form->keepAlive();
   try {
     event(*form);
   } catch (...) {
@@ -314,11 +314,11 @@ void Win32DialogViews::onCommand(int id, int code) {
     return;
   }
   if (const int port = PortOfControlId(id); port != 0) {
-    fire([port](settings::Form2& form) { form.COM_Click(port); });
+    fire([port](ConfigurationDialog& form) { form.COM_Click(port); });
   } else if (id == dialog_ids::kSetSave) {
-    fire([](settings::Form2& form) { form.SetSave_Click(); });
+    fire([](ConfigurationDialog& form) { form.SetSave_Click(); });
   } else if (id == dialog_ids::kExit) {
-    fire([](settings::Form2& form) { form.Exit_Click(); });
+    fire([](ConfigurationDialog& form) { form.Exit_Click(); });
   }
 }
 
@@ -339,10 +339,10 @@ void Win32DialogViews::onScroll(int request, int thumbPosition) {
       target = current + 1;
       break;
     case SB_LEFT:
-      target = settings::Form2::kContrastMin;
+      target = settings::kContrastMin;
       break;
     case SB_RIGHT:
-      target = settings::Form2::kContrastMax;
+      target = settings::kContrastMax;
       break;
     case SB_THUMBTRACK:
       // The thumb follows the mouse; the value changes only when it is let go.
@@ -354,8 +354,8 @@ void Win32DialogViews::onScroll(int request, int thumbPosition) {
     default:  // SB_ENDSCROLL: the move was already reported
       return;
   }
-  target = std::clamp(target, settings::Form2::kContrastMin, settings::Form2::kContrastMax);
-  fire([target](settings::Form2& form) { form.setContrastPosition(target); });
+  target = std::clamp(target, settings::kContrastMin, settings::kContrastMax);
+  fire([target](ConfigurationDialog& form) { form.setContrastPosition(target); });
   // A position the model did not take (the same value again) still puts the thumb back.
   if (open_ && open_->form != nullptr && !open_->form->unloaded() && open_->window != nullptr) {
     ::SetScrollPos(bar, SB_CTL, open_->form->contrastPosition(), TRUE);
@@ -387,7 +387,7 @@ LRESULT Win32DialogViews::handle(HWND window, UINT message, WPARAM wParam, LPARA
       return 0;
     case WM_CLOSE:
       // The window's own close: no handler of the dialog runs.
-      fire([](settings::Form2& form) { form.close(); });
+      fire([](ConfigurationDialog& form) { form.close(); });
       if (open_) {
         open_->done = true;
       }

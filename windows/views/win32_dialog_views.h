@@ -7,27 +7,26 @@
 #include <memory>
 
 #include "platform/dialog.h"
-#include "settings/form2.h"
 
 namespace marqel::platform::win32 {
 
 // Pixels for `twips` at `dotsPerInch`, rounded to the nearest pixel.
 int TwipsToPixels(int twips, int dotsPerInch);
 
-class Win32DialogViews final : public DialogViews, private settings::Form2Observer {
+class Win32DialogViews final : public DialogViews, private DialogObserver {
  public:
   explicit Win32DialogViews(HINSTANCE module);
   ~Win32DialogViews() override;
   Win32DialogViews(const Win32DialogViews&) = delete;
   Win32DialogViews& operator=(const Win32DialogViews&) = delete;
 
-  void showModal(settings::Form2& form) override;
+  void showModal(ConfigurationDialog& form) override;
   void closeDialog() override;
 
  private:
   struct OpenDialog;
 
-  void controlsChanged(const settings::Form2& form) override;
+  void controlsChanged(const ConfigurationDialog& form) override;
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   void createControls(HWND window, int dotsPerInch);

@@ -22,7 +22,6 @@ namespace marqel::platform::linux_ {
 namespace {
 
 using settings::ControlKind;
-using settings::Form2;
 using settings::Form2Control;
 
 constexpr Fl_Fontsize kFontSize = 12;
@@ -79,7 +78,7 @@ class ContrastBar final : public Fl_Scrollbar {
  public:
   explicit ContrastBar(const PixelRect& r) : Fl_Scrollbar(r.x, r.y, r.w, r.h) {
     type(FL_HORIZONTAL);
-    bounds(Form2::kContrastMin, Form2::kContrastMax);
+    bounds(settings::kContrastMin, settings::kContrastMax);
     step(1);
     linesize(1);     // an arrow click moves one step
     slider_size(0);  // and so does a click in the track
@@ -130,10 +129,10 @@ class ContrastBar final : public Fl_Scrollbar {
         target += 1;
         break;
       case FL_Home:
-        target = Form2::kContrastMin;
+        target = settings::kContrastMin;
         break;
       case FL_End:
-        target = Form2::kContrastMax;
+        target = settings::kContrastMax;
         break;
       default:
         return 0;  // the arrows up and down move the focus
@@ -161,27 +160,28 @@ struct FltkDialogViews::Window {
     FltkDialogViews& views = ViewsOf(data);
     for (std::size_t i = 0; i < views.window_->com.size(); ++i) {
       if (views.window_->com[i] == button) {
-        const int index = static_cast<int>(i) + Form2::kFirstPort;
-        views.fire([index](Form2& form) { form.COM_Click(index); });
+        const int index = static_cast<int>(i) + settings::kFirstPort;
+        views.fire([index](ConfigurationDialog& form) { form.COM_Click(index); });
       }
     }
   }
   static void OnContrast(Fl_Widget* bar, void* data) {
     const int position = static_cast<ContrastBar*>(bar)->value();
-    ViewsOf(data).fire([position](Form2& form) { form.setContrastPosition(position); });
+    ViewsOf(data).fire(
+        [position](ConfigurationDialog& form) { form.setContrastPosition(position); });
   }
   static void OnSetSave(Fl_Widget*, void* data) {
-    ViewsOf(data).fire([](Form2& form) { form.SetSave_Click(); });
+    ViewsOf(data).fire([](ConfigurationDialog& form) { form.SetSave_Click(); });
   }
   static void OnExit(Fl_Widget*, void* data) {
-    ViewsOf(data).fire([](Form2& form) { form.Exit_Click(); });
+    ViewsOf(data).fire([](ConfigurationDialog& form) { form.Exit_Click(); });
   }
   // The close button (and Escape, which FLTK routes here too).
   static void OnWindow(Fl_Widget* window, void* data) {
     if (Fl::event() == FL_SHORTCUT && Fl::event_key() == FL_Escape) {
       return;  // there is no cancel button
     }
-    ViewsOf(data).fire([](Form2& form) { form.close(); });
+    ViewsOf(data).fire([](ConfigurationDialog& form) { form.close(); });
     window->hide();
   }
 };
@@ -270,8 +270,8 @@ void FltkDialogViews::fire(Action&& action) {
   if (form_ == nullptr) {
     return;  // closed by the component: no handler runs any more
   }
-  const auto keepAlive = form_->weak_from_this().lock();
-  Form2& form = *form_;
+  const auto keepAlive = form_->keepAlive();
+  ConfigurationDialog& form = *form_;
   try {
     action(form);
   } catch (...) {
@@ -279,7 +279,7 @@ void FltkDialogViews::fire(Action&& action) {
   }
 }
 
-void FltkDialogViews::showModal(Form2& form) {
+void FltkDialogViews::showModal(ConfigurationDialog& form) {
   if (window_ != nullptr) {
     throw RuntimeError(err::kFormAlreadyDisplayed, "Form already displayed; can't show modally");
   }
@@ -288,7 +288,7 @@ void FltkDialogViews::showModal(Form2& form) {
   }
   OpenFltkDisplay();
   // The dialog stays alive until this loop has unwound, even when Quit unloads it from inside.
-  const auto keepAlive = form.weak_from_this().lock();
+  const auto keepAlive = form.keepAlive();
   window_ = BuildWindow(*this);
   form_ = &form;
   form.setObserver(this);
@@ -308,7 +308,7 @@ void FltkDialogViews::showModal(Form2& form) {
   window_->window->show();
   // The focus starts on the option group's selected button, its one stop in the tab order.
   const int selected = form.selectedCOM();
-  window_->com[static_cast<std::size_t>(selected != 0 ? selected - Form2::kFirstPort : 0)]
+  window_->com[static_cast<std::size_t>(selected != 0 ? selected - settings::kFirstPort : 0)]
       ->take_focus();
   const FltkLoopBinding binding(loop_);
   loop_.runUntil([this] { return !window_->window->shown(); });
@@ -322,12 +322,12 @@ void FltkDialogViews::closeDialog() {
   }
 }
 
-void FltkDialogViews::controlsChanged(const Form2& form) {
+void FltkDialogViews::controlsChanged(const ConfigurationDialog& form) {
   if (window_ == nullptr) {
     return;
   }
   for (std::size_t i = 0; i < window_->com.size(); ++i) {
-    window_->com[i]->value(form.selectedCOM() == static_cast<int>(i) + Form2::kFirstPort);
+    window_->com[i]->value(form.selectedCOM() == static_cast<int>(i) + settings::kFirstPort);
   }
   window_->contrast->value(form.contrastPosition());
   window_->lblContrast->copy_label(Utf16ToUtf8(form.lblContrast()).c_str());

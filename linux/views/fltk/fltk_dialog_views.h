@@ -4,13 +4,12 @@
 // on, until the window is closed by "Exit", by its own close button or by the component.
 #include <memory>
 
-#include "platform/dialog.h"
 #include "linux/system/event_loop.h"
-#include "settings/form2.h"
+#include "platform/dialog.h"
 
 namespace marqel::platform::linux_ {
 
-class FltkDialogViews final : public DialogViews, private settings::Form2Observer {
+class FltkDialogViews final : public DialogViews, private DialogObserver {
  public:
   explicit FltkDialogViews(EventLoop& loop);
   ~FltkDialogViews() override;
@@ -18,19 +17,19 @@ class FltkDialogViews final : public DialogViews, private settings::Form2Observe
   FltkDialogViews& operator=(const FltkDialogViews&) = delete;
 
   // Raises a RuntimeError when no display can be opened, or when the dialog is already shown.
-  void showModal(settings::Form2& form) override;
+  void showModal(ConfigurationDialog& form) override;
   void closeDialog() override;
 
   struct Window;  // the toolkit's widgets, kept out of this header
 
  private:
-  void controlsChanged(const settings::Form2& form) override;
+  void controlsChanged(const ConfigurationDialog& form) override;
   template <class Action>
   void fire(Action&& action);
 
   EventLoop& loop_;
   std::unique_ptr<Window> window_;
-  settings::Form2* form_ = nullptr;
+  ConfigurationDialog* form_ = nullptr;
 };
 
 }  // namespace marqel::platform::linux_

@@ -3,7 +3,6 @@
 #include <memory>
 
 #include "common/runtime_error.h"
-#include "settings/form2.h"
 
 namespace marqel::module {
 namespace {
@@ -24,12 +23,12 @@ ScriptDialogView::~ScriptDialogView() {
   if (session_.openDialog() == this) session_.setOpenDialog(nullptr);
 }
 
-void ScriptDialogView::showModal(settings::Form2& form) {
+void ScriptDialogView::showModal(platform::ConfigurationDialog& form) {
   if (form_ != nullptr) {
     throw RuntimeError(err::kFormAlreadyDisplayed, "Form already displayed; can't show modally");
   }
   // The dialog may be unloaded from inside this loop (Exit, Quit); it stays alive until then.
-  const std::shared_ptr<settings::Form2> keepAlive = form.weak_from_this().lock();
+  const std::shared_ptr<platform::ConfigurationDialog> keepAlive = form.keepAlive();
   form_ = &form;
   session_.setOpenDialog(this);
   session_.loop().runUntil([this] { return form_ == nullptr; });

@@ -1,8 +1,8 @@
 #pragma once
 // The dialog without a screen: while it is open, the session offers it as DialogControls, and
 // whatever drives the session (the host's script) clicks and moves its controls.
-#include "platform/dialog.h"
 #include "linux/system/session.h"
+#include "platform/dialog.h"
 
 namespace marqel::module {
 
@@ -14,7 +14,7 @@ class ScriptDialogView final : public platform::DialogViews, public system::Dial
   ScriptDialogView& operator=(const ScriptDialogView&) = delete;
 
   // Raises "Form already displayed; can't show modally" while it is open already.
-  void showModal(settings::Form2& form) override;
+  void showModal(platform::ConfigurationDialog& form) override;
   void closeDialog() override;
 
   void clickCom(int index) override;
@@ -25,13 +25,13 @@ class ScriptDialogView final : public platform::DialogViews, public system::Dial
 
  private:
   system::Session& session_;
-  settings::Form2* form_ = nullptr;
+  platform::ConfigurationDialog* form_ = nullptr;
 };
 
 // A dialog nobody can see: it closes as soon as it opens, as if dismissed by its close command.
 class ClosedDialogView final : public platform::DialogViews {
  public:
-  void showModal(settings::Form2&) override {}
+  void showModal(platform::ConfigurationDialog&) override {}
   void closeDialog() override {}
 };
 

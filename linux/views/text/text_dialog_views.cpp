@@ -17,8 +17,6 @@
 namespace marqel::platform::linux_ {
 namespace {
 
-using settings::Form2;
-
 constexpr int kGaugeCells = 32;
 
 constexpr std::string_view kHelp =
@@ -80,17 +78,17 @@ TextDialogViews::~TextDialogViews() {
   }
 }
 
-std::string TextDialogViews::Render(const Form2& form) {
+std::string TextDialogViews::Render(const ConfigurationDialog& form) {
   using settings::Form2Control;
   std::string out = "\n" + std::string(settings::kForm2Caption) + "\n";
   out += "  " + Caption(Form2Control::Frame1) + "     ";
-  for (int port = Form2::kFirstPort; port <= Form2::kLastPort; ++port) {
+  for (int port = settings::kFirstPort; port <= settings::kLastPort; ++port) {
     out += form.selectedCOM() == port ? " (*) " : " ( ) ";
     out += "COM" + std::to_string(port);
   }
   out += "\n  " + Caption(Form2Control::Frame2) + " [";
   const int filled =
-      (form.contrastPosition() * kGaugeCells + Form2::kContrastMax / 2) / Form2::kContrastMax;
+      (form.contrastPosition() * kGaugeCells + settings::kContrastMax / 2) / settings::kContrastMax;
   out += std::string(static_cast<std::size_t>(filled), '#');
   out += std::string(static_cast<std::size_t>(kGaugeCells - filled), '-');
   out += "] " + Utf16ToUtf8(form.lblContrast()) + "\n";
@@ -104,7 +102,7 @@ void TextDialogViews::write(std::string_view text) const {
   WriteAll(outputFd_, text);
 }
 
-void TextDialogViews::showModal(settings::Form2& form) {
+void TextDialogViews::showModal(ConfigurationDialog& form) {
   if (open_) {
     throw RuntimeError(err::kFormAlreadyDisplayed, "Form already displayed; can't show modally");
   }
@@ -116,7 +114,7 @@ void TextDialogViews::showModal(settings::Form2& form) {
                        "The configuration form has no input to read choices from");
   }
   // Keeps the dialog alive until this loop has unwound, even if Quit unloads it meanwhile.
-  const auto keepAlive = form.weak_from_this().lock();
+  const auto keepAlive = form.keepAlive();
   form_ = &form;
   open_ = true;
   form.setObserver(this);
@@ -148,7 +146,7 @@ void TextDialogViews::closeDialog() {
 }
 
 // Nothing to do at once: the form is drawn again after every choice, whatever it changed.
-void TextDialogViews::controlsChanged(const Form2&) {}
+void TextDialogViews::controlsChanged(const ConfigurationDialog&) {}
 
 void TextDialogViews::onReadable() {
   char buffer[512];
@@ -181,8 +179,8 @@ void TextDialogViews::handleLine(std::string_view raw) {
     return;
   }
   // Keeps the dialog alive while its handler runs, whatever the handler unloads.
-  const auto keepAlive = form_->weak_from_this().lock();
-  Form2& form = *form_;
+  const auto keepAlive = form_->keepAlive();
+  ConfigurationDialog& form = *form_;
   const std::string_view line = Trimmed(raw);
   try {
     if (line.size() == 1 && line[0] >= '1' && line[0] <= '4') {
@@ -191,7 +189,7 @@ void TextDialogViews::handleLine(std::string_view raw) {
       const int step = line[0] == '+' ? 1 : -1;
       for (std::size_t i = 0; i < line.size() && form_ != nullptr; ++i) {
         const int next = form.contrastPosition() + step;
-        if (next < Form2::kContrastMin || next > Form2::kContrastMax) break;
+        if (next < settings::kContrastMin || next > settings::kContrastMax) break;
         form.setContrastPosition(next);
       }
     } else if (line.size() > 1 && (line[0] == 'c' || line[0] == 'C')) {
@@ -199,7 +197,7 @@ void TextDialogViews::handleLine(std::string_view raw) {
       int value = -1;
       const auto [end, ec] = std::from_chars(number.data(), number.data() + number.size(), value);
       if (ec != std::errc{} || end != number.data() + number.size() ||
-          value < Form2::kContrastMin || value > Form2::kContrastMax) {
+          value < settings::kContrastMin || value > settings::kContrastMax) {
         write("The contrast must be a number from 0 to 127.\n> ");
         return;
       }

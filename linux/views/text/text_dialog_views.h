@@ -12,13 +12,12 @@
 #include <string>
 #include <string_view>
 
-#include "platform/dialog.h"
 #include "linux/system/event_loop.h"
-#include "settings/form2.h"
+#include "platform/dialog.h"
 
 namespace marqel::platform::linux_ {
 
-class TextDialogViews final : public DialogViews, private settings::Form2Observer {
+class TextDialogViews final : public DialogViews, private DialogObserver {
  public:
   // Neither descriptor is owned; both must stay open while the view exists.
   TextDialogViews(EventLoop& loop, int inputFd, int outputFd);
@@ -26,14 +25,14 @@ class TextDialogViews final : public DialogViews, private settings::Form2Observe
   TextDialogViews(const TextDialogViews&) = delete;
   TextDialogViews& operator=(const TextDialogViews&) = delete;
 
-  void showModal(settings::Form2& form) override;
+  void showModal(ConfigurationDialog& form) override;
   void closeDialog() override;
 
   // The form as it is drawn for this state of the dialog.
-  static std::string Render(const settings::Form2& form);
+  static std::string Render(const ConfigurationDialog& form);
 
  private:
-  void controlsChanged(const settings::Form2& form) override;
+  void controlsChanged(const ConfigurationDialog& form) override;
   void onReadable();
   void handleLine(std::string_view line);
   void write(std::string_view text) const;
@@ -41,7 +40,7 @@ class TextDialogViews final : public DialogViews, private settings::Form2Observe
   EventLoop& loop_;
   int inputFd_;
   int outputFd_;
-  settings::Form2* form_ = nullptr;
+  ConfigurationDialog* form_ = nullptr;
   bool open_ = false;
   std::string pendingInput_;
 };
