@@ -130,7 +130,7 @@ TEST_F(Shell, UnloadingWaitsForEveryReferenceLockAndOpenWindow) {
 
   // The host lets its object go while the dialog is open: the dialog alone keeps the module.
   plugin = create();
-  fp.dialogs.whileOpen = [&](settings::Form2&) {
+  fp.dialogs.whileOpen = [&](platform::ConfigurationDialog&) {
     plugin.reset();
     answers.push_back(module.canUnloadNow());
   };
