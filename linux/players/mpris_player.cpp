@@ -189,29 +189,34 @@ void MprisPlayer::lost() {
 }
 
 void MprisPlayer::listPlayers() {
-  auto call = busDaemon_->createMethodCall(kBusDaemon, "ListNames");
-  busDaemon_->callMethod(
-      call,
-      [this](sdbus::MethodReply& reply, const sdbus::Error* error) {
-        if (error != nullptr) return;
-        std::vector<std::string> names;
-        DropIfUnreadable([&] { reply >> names; });
-        for (const auto& name : names) {
-          if (!name.starts_with(mpris::kBusNamePrefix) || busDaemon_ == nullptr) continue;
-          auto ownerCall = busDaemon_->createMethodCall(kBusDaemon, "GetNameOwner");
-          ownerCall << name;
-          busDaemon_->callMethod(
-              ownerCall,
-              [this, name](sdbus::MethodReply& ownerReply, const sdbus::Error* ownerError) {
-                std::string owner;
-                if (ownerError == nullptr) DropIfUnreadable([&] { ownerReply >> owner; });
-                if (!owner.empty()) addPlayer(name, owner);
-              },
-              options_.callTimeout);
-        }
-      },
-      options_.callTimeout);
+  send(*busDaemon_, kBusDaemon, "ListNames", {},
+       [this](sdbus::MethodReply& reply, const sdbus::Error* error) {
+         std::vector<std::string> names;
+         if (error == nullptr) DropIfUnreadable([&] { reply >> names; });
+         for (const auto& name : names) {
+           if (!name.starts_with(mpris::kBusNamePrefix) || busDaemon_ == nullptr) continue;
+           send(*busDaemon_, kBusDaemon, "GetNameOwner", {name},
+                [this, name](sdbus::MethodReply& ownerReply, const sdbus::Error* ownerError) {
+                  std::string owner;
+                  if (ownerError == nullptr) DropIfUnreadable([&] { ownerReply >> owner; });
+                  if (!owner.empty()) addPlayer(name, owner);
+                });
+         }
+       });
   bus_.settle();
+}
+
+bool MprisPlayer::send(sdbus::IProxy& proxy, const char* interface, const char* method,
+                       const std::vector<std::string>& args, sdbus::async_reply_handler onReply) {
+  try {
+    auto call = proxy.createMethodCall(interface, method);
+    for (const auto& arg : args) call << arg;
+    proxy.callMethod(call, std::move(onReply), options_.callTimeout);
+    return true;
+  } catch (const sdbus::Error&) {
+    // The bus is going away: the call is not made, and the bus's dispatch notices the loss.
+    return false;
+  }
 }
 
 void MprisPlayer::nameOwnerChanged(sdbus::Message& signal) {
@@ -300,27 +305,24 @@ void MprisPlayer::callProperties(Player& player, const char* method,
                                  const std::vector<std::string>& args, bool Player::*pending,
                                  std::function<void(Player&, sdbus::MethodReply*)> answered) {
   if (player.*pending) return;
-  auto call = player.proxy->createMethodCall(kPropertiesInterface, method);
-  for (const auto& arg : args) call << arg;
-  player.*pending = true;
-  player.proxy->callMethod(
-      call,
-      [this, busName = player.busName, owner = player.owner, pending,
-       answered = std::move(answered)](sdbus::MethodReply& reply, const sdbus::Error* error) {
-        const auto it = players_.find(busName);
-        if (it == players_.end() || it->second->owner != owner) return;
-        Player& same = *it->second;
-        same.*pending = false;
-        const bool timedOut = error != nullptr && error->getName() == kNoReply;
-        if (same.frozen != timedOut) {
-          same.frozen = timedOut;
-          if (timedOut) rebasePosition(same);
-        }
-        if (!timedOut)
-          DropIfUnreadable([&] { answered(same, error == nullptr ? &reply : nullptr); });
-        follow();
-      },
-      options_.callTimeout);
+  player.*pending =
+      send(*player.proxy, kPropertiesInterface, method, args,
+           [this, busName = player.busName, owner = player.owner, pending,
+            answered = std::move(answered)](sdbus::MethodReply& reply, const sdbus::Error* error) {
+             const auto it = players_.find(busName);
+             if (it == players_.end() || it->second->owner != owner) return;
+             Player& same = *it->second;
+             same.*pending = false;
+             const bool timedOut = error != nullptr && error->getName() == kNoReply;
+             if (same.frozen != timedOut) {
+               same.frozen = timedOut;
+               if (timedOut) rebasePosition(same);
+             }
+             if (!timedOut) {
+               DropIfUnreadable([&] { answered(same, error == nullptr ? &reply : nullptr); });
+             }
+             follow();
+           });
   bus_.settle();
 }
 

@@ -70,6 +70,9 @@ class MprisPlayer {
   void removePlayer(const std::string& busName);
   void retire(std::unique_ptr<sdbus::IProxy> proxy);
 
+  // Sends a call with the call timeout; false when it cannot go out.
+  bool send(sdbus::IProxy& proxy, const char* interface, const char* method,
+            const std::vector<std::string>& args, sdbus::async_reply_handler onReply);
   // Calls `method` of org.freedesktop.DBus.Properties on the player; `answered` runs with the
   // reply if the player is still the same instance by then. A call that times out marks the player
   // as not answering.

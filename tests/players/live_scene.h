@@ -156,6 +156,41 @@ struct LiveHost {
   }
 };
 
+// What the glass shows.
+inline bool ShowsText(const GlassText& glass, const std::string& artist, const std::string& first,
+                      const std::string& second) {
+  const GlassText want = harness::Glass(artist, first, second, "");
+  return std::equal(want.begin(), want.begin() + 3, glass.begin());
+}
+inline std::size_t BarCells(const GlassText& glass) {
+  return static_cast<std::size_t>(std::count(glass[3].begin(), glass[3].end(), '#'));
+}
+inline bool ShowsBanner(const GlassText& glass) {
+  return glass[3] == harness::Glass("", "", "", "         [ Pause ]")[3];
+}
+inline bool Blank(const GlassText& glass) {
+  return glass == harness::Glass("", "", "", "");
+}
+
+// The predicate "the glass shows this text" for LiveScene::waitFor.
+inline auto ShowsText(const LiveHost& host, const std::string& artist, const std::string& first,
+                      const std::string& second) {
+  return [&host, artist, first, second] { return ShowsText(host.glass(), artist, first, second); };
+}
+// The predicate "the host has reported this line" (one whenever the followed player, its state or
+// its text changes).
+inline auto Reports(const LiveHost& host, const std::string& line) {
+  return [&host, want = "marqel-host: " + line + "\n"] {
+    return host.process.out().find(want) != std::string::npos;
+  };
+}
+// Everything the host said and shows, for a failure message.
+inline std::string Dump(const LiveHost& host) {
+  std::string text = "out:\n" + host.process.out() + "err:\n" + host.process.err() + "glass:\n";
+  for (const auto& row : host.glass()) text += "|" + row + "|\n";
+  return text;
+}
+
 class LiveScene {
  public:
   LiveScene() : busPath_(dir_.dir() / "bus") {}
@@ -264,6 +299,12 @@ class LiveScene {
       }
       ::poll(fds.data(), fds.size(), 20);
     }
+  }
+  // Ends the host as a user would (SIGTERM); its exit status.
+  int quit(LiveHost& host) {
+    host.process.signal(SIGTERM);
+    if (!waitFor([&] { return !host.process.running(); })) return -1;
+    return host.process.exitCode();
   }
   // Lets `duration` pass, reading every output meanwhile.
   void pass(std::chrono::milliseconds duration) {

@@ -1,7 +1,6 @@
 // marqel-host --player mpris on a private session bus, with our test player: what the display
 // shows as players change their tracks and states, freeze, quit, come back, take each other's
 // names, and as the bus itself goes away and comes back.
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <set>
@@ -11,54 +10,12 @@
 namespace marqel::test {
 namespace {
 
-using harness::Glass;
-using ::testing::HasSubstr;
-
-const std::string kBanner = "         [ Pause ]";
-
-// Lines 1 to 3 of the glass are these.
-auto ShowsText(LiveHost& host, const std::string& artist, const std::string& first,
-               const std::string& second) {
-  return [&host, want = Glass(artist, first, second, "")] {
-    const GlassText glass = host.glass();
-    return std::equal(want.begin(), want.begin() + 3, glass.begin());
-  };
-}
-
-std::size_t BarCells(const GlassText& glass) {
-  return static_cast<std::size_t>(std::count(glass[3].begin(), glass[3].end(), '#'));
-}
-
-bool ShowsBanner(const GlassText& glass) {
-  return glass[3] == Glass("", "", "", kBanner)[3];
-}
-
-bool Blank(const GlassText& glass) {
-  return glass == Glass("", "", "", "");
-}
-
-// The host's report lines (one whenever the followed player, its state or its text changes).
-auto Reports(LiveHost& host, const std::string& line) {
-  return [&host, want = "marqel-host: " + line + "\n"] {
-    return host.process.out().find(want) != std::string::npos;
-  };
-}
-
-std::string Dump(LiveHost& host) {
-  std::string text = "out:\n" + host.process.out() + "err:\n" + host.process.err() + "glass:\n";
-  for (const auto& row : host.glass()) text += "|" + row + "|\n";
-  return text;
-}
-
 class MprisBus : public ::testing::Test {
  protected:
   void SetUp() override { scene.startBus(); }
 
-  // Quits the host as a user would (SIGTERM): it must leave cleanly, the display blank.
   void quit(LiveHost& host) {
-    host.process.signal(SIGTERM);
-    ASSERT_TRUE(scene.waitFor([&] { return !host.process.running(); })) << Dump(host);
-    EXPECT_EQ(0, host.process.exitCode()) << Dump(host);
+    ASSERT_EQ(0, scene.quit(host)) << Dump(host);
     EXPECT_TRUE(Blank(host.glass())) << Dump(host);
   }
 
@@ -243,9 +200,7 @@ TEST(MprisNoBus, SaysSoOnceAndConnectsWhenTheBusComesAndComesBack) {
   EXPECT_EQ(1u, count("no D-Bus session bus")) << err;
   EXPECT_EQ(1u, count("lost the D-Bus session bus")) << err;
   EXPECT_EQ(2u, count("connected to the D-Bus session bus")) << err;
-  host.process.signal(SIGTERM);
-  ASSERT_TRUE(scene.waitFor([&] { return !host.process.running(); }));
-  EXPECT_EQ(0, host.process.exitCode());
+  EXPECT_EQ(0, scene.quit(host)) << Dump(host);
 }
 
 }  // namespace
