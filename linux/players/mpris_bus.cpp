@@ -44,17 +44,16 @@ void SessionBus::start() {
 
 void SessionBus::connect() {
   retry_ = 0;
-  try {
+  const bool connected = loseOnBusError([&] {
     connection_ = sdbus::createSessionBusConnection();
     watch_ = loop_.watchFd(connection_->getEventLoopPollData().fd, [this] { dispatch(); });
     const Dispatching dispatching(dispatching_);
     handlers_.connected(*connection_);
-  } catch (const sdbus::Error& error) {
-    lose(error.getMessage());
-    return;
-  }
-  if (announcedDown_)
+  });
+  if (!connected) return;
+  if (announcedDown_) {
     messages_ << "marqel-host: connected to the D-Bus session bus\n" << std::flush;
+  }
   everConnected_ = true;
   announcedDown_ = false;
   pause_ = kFirstPause;
@@ -64,24 +63,28 @@ void SessionBus::connect() {
 
 void SessionBus::dispatch() {
   if (!connection_) return;
-  try {
+  loseOnBusError([&] {
     {
       const Dispatching dispatching(dispatching_);
       while (connection_->processPendingRequest()) {
       }
     }
     rearm();
-  } catch (const sdbus::Error& error) {
-    lose(error.getMessage());
-  }
+  });
 }
 
 void SessionBus::settle() {
   if (dispatching_ || !connection_) return;
+  loseOnBusError([&] { rearm(); });
+}
+
+bool SessionBus::loseOnBusError(const std::function<void()>& work) {
   try {
-    rearm();
+    work();
+    return true;
   } catch (const sdbus::Error& error) {
     lose(error.getMessage());
+    return false;
   }
 }
 

@@ -41,6 +41,9 @@ class SessionBus {
  private:
   void connect();
   void dispatch();
+  // The error policy of everything done on the connection: a bus error means the bus is gone, so
+  // the connection is dropped and the next attempt to connect is scheduled. False after an error.
+  bool loseOnBusError(const std::function<void()>& work);
   // Throws sdbus::Error when the connection is broken.
   void rearm();
   void lose(const std::string& why);
