@@ -86,7 +86,10 @@ mpris::Track ReadTrack(const std::map<std::string, sdbus::Variant>& metadata) {
     const auto it = metadata.find(key);
     return it == metadata.end() ? nullptr : &it->second;
   };
-  if (const auto* value = field("xesam:trackNumber")) track.trackNumber = IntegerOf(*value);
+  // Some players send 0 for a track without a number.
+  if (const auto* value = field("xesam:trackNumber")) {
+    if (const auto number = IntegerOf(*value); number && *number > 0) track.trackNumber = number;
+  }
   if (const auto* value = field("xesam:artist")) track.artists = TextsOf(*value);
   if (const auto* value = field("xesam:title")) track.title = TextOf(*value);
   if (const auto* value = field("xesam:url")) track.url = TextOf(*value);
@@ -161,8 +164,7 @@ void MprisPlayer::start() {
 
 platform::WindowHandle MprisPlayer::window() {
   if (Player* player = followed()) {
-    if (auto* state = windows_.find(window_))
-      state->positionMs = mpris::PositionMs(positionNow(*player));
+    windows_.find(window_)->positionMs = mpris::PositionMs(positionNow(*player));
   }
   return window_;
 }
