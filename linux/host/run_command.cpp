@@ -2,10 +2,12 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <iostream>
 #include <memory>
 #include <stdexcept>
+#include <string_view>
 
 #include "common/utf.h"
 #include "linux/host/host_messages.h"
@@ -16,6 +18,7 @@
 #include "linux/system/event_loop.h"
 #include "linux/system/session.h"
 #include "linux/system/window_table.h"
+#include "linux/players/mpris_player.h"
 #include "linux/players/raw_terminal.h"
 #include "player_script/script.h"
 #include "linux/players/script_player.h"
@@ -25,6 +28,7 @@ namespace marqel::host {
 namespace {
 
 constexpr const char* kScriptPrefix = "script:";
+constexpr std::string_view kMpris = "mpris";
 
 }  // namespace
 
@@ -62,7 +66,20 @@ HostObject::WindowSource PlayerWindow(const players::ScriptPlayer& player) {
 
 int RunHost(const RunOptions& options) {
   std::optional<players::Script> script;
-  if (options.player.rfind(kScriptPrefix, 0) == 0) {
+  std::optional<players::MprisPlayer::Options> mprisOptions;
+  if (options.player == kMpris || options.player.starts_with(std::string(kMpris) + ":")) {
+    try {
+      mprisOptions.emplace();
+      // "mpris" follows any player, "mpris:vlc,mpv" the first of these that is there.
+      const std::string_view names =
+          std::string_view(options.player)
+              .substr(std::min(options.player.size(), kMpris.size() + 1));
+      mprisOptions->names = players::mpris::ParsePlayerNames(names);
+    } catch (const std::invalid_argument& error) {
+      std::cerr << "marqel-host: --player " << options.player << ": " << error.what() << '\n';
+      return 2;
+    }
+  } else if (options.player.rfind(kScriptPrefix, 0) == 0) {
     try {
       script = players::LoadScript(options.player.substr(std::string(kScriptPrefix).size()));
     } catch (const players::ScriptError& error) {
@@ -71,12 +88,12 @@ int RunHost(const RunOptions& options) {
     }
   } else if (options.player != "sim") {
     std::cerr << "marqel-host: unknown player `" << options.player
-              << "` (use sim or script:FILE)\n";
+              << "` (use sim, script:FILE or mpris[:NAMES])\n";
     return 2;
   }
   if (options.fast && !script) {
-    std::cerr << "marqel-host: --fast needs a script player (the simulated one plays in real "
-                 "time)\n";
+    std::cerr << "marqel-host: --fast needs a script player (the simulated and MPRIS players play "
+                 "in real time)\n";
     return 2;
   }
 
@@ -98,6 +115,7 @@ int RunHost(const RunOptions& options) {
 
   std::unique_ptr<players::ScriptPlayer> scripted;
   std::unique_ptr<players::SimPlayer> simulated;
+  std::unique_ptr<players::MprisPlayer> followed;
   std::unique_ptr<players::RawTerminal> terminal;
   std::unique_ptr<KeyInput> keys;
 
@@ -119,6 +137,10 @@ int RunHost(const RunOptions& options) {
     scripted = std::make_unique<players::ScriptPlayer>(std::move(*script), session, codePage, host,
                                                        std::cerr);
     windowSource = PlayerWindow(*scripted);
+  } else if (mprisOptions) {
+    followed = std::make_unique<players::MprisPlayer>(loop, windows, codePage, std::cout, std::cerr,
+                                                      std::move(*mprisOptions));
+    windowSource = [&followed]() -> std::optional<std::int32_t> { return followed->window(); };
   } else {
     simulated = std::make_unique<players::SimPlayer>(loop, windows, codePage, simHost);
     windowSource = PlayerWindow(*simulated);
@@ -133,7 +155,9 @@ int RunHost(const RunOptions& options) {
     return 1;
   }
 
-  if (simulated) {
+  if (followed) {
+    followed->start();
+  } else if (simulated) {
     terminal = std::make_unique<players::RawTerminal>(STDIN_FILENO);
     if (session.dialogStyle == system::DialogStyle::Terminal) simHost.terminal = terminal.get();
     std::cout << "marqel-host: simulated player; keys: " << players::SimPlayer::kKeysHelp << '\n';
