@@ -14,41 +14,23 @@
 #include "linux/host/key_input.h"
 #include "linux/host/plugin_host.h"
 #include "linux/host/run_command.h"
-#include "linux/host/signal_watch.h"
 #include "linux/platform/cp1252_code_page.h"
-#include "linux/system/event_loop.h"
-#include "linux/system/session.h"
-#include "linux/platform/unique_fd.h"
-#include "linux/system/window_table.h"
 #include "linux/players/raw_terminal.h"
-#include "player_script/script.h"
 #include "linux/players/script_player.h"
 #include "linux/players/sim_player.h"
+#include "linux/posix/signal_pipe.h"
+#include "linux/posix/terminal.h"
+#include "linux/system/event_loop.h"
+#include "linux/system/session.h"
+#include "linux/system/window_table.h"
+#include "player_script/script.h"
 #include "vlcd/display.h"
-#include "vlcd/terminal.h"
 
 namespace marqel::host {
 namespace {
 
-using platform::linux_::UniqueFd;
-
 // How often the screen is redrawn at most while things change.
 constexpr platform::EventLoop::Duration kFrame{100};
-
-// The LCD's serial line: a pseudo-terminal. The component opens the slave as its port; the demo
-// reads the master. The demo holds the slave open too, so the master never sees a hang-up while
-// the component has its port closed.
-struct Line {
-  UniqueFd master;
-  UniqueFd slave;
-  std::string path;
-};
-
-// Throws std::system_error.
-Line OpenLine() {
-  vlcd::term::Pty pty = vlcd::term::openPty();
-  return Line{UniqueFd(pty.master), UniqueFd(pty.slave), std::move(pty.path)};
-}
 
 // The plug-in's message boxes, as a line of the demo's screen; dismissed at once.
 class ScreenMessages final : public platform::MessageBoxes {
@@ -103,9 +85,10 @@ int RunDemo(const DemoOptions& options) {
     std::cerr << "marqel-host: " << error.what() << '\n';
     return 1;
   }
-  Line line;
+  // The LCD's serial line: the component opens the slave as its port, the demo reads the master.
+  posix::Pty line;
   try {
-    line = OpenLine();
+    line = posix::OpenPty();
   } catch (const std::system_error& error) {
     std::cerr << "marqel-host: cannot make the LCD's line: " << error.what() << '\n';
     return 1;
@@ -155,7 +138,10 @@ int RunDemo(const DemoOptions& options) {
 
   std::ostringstream log;
   PluginHost host(log, false);
-  SignalWatch signals(loop, [&](int) { host.quit(); });
+  posix::SignalPipe signals({SIGINT, SIGTERM}, posix::SignalPipe::Interrupted::Restart);
+  platform::FdWatch signalWatch(loop, signals.fd(), [&] {
+    while (signals.take()) host.quit();
+  });
   players::RawTerminal terminal(STDIN_FILENO);
   const platform::linux_::Cp1252CodePage codePage;
 

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <vector>
 
-#include "vlcd/terminal.h"
+#include "linux/posix/terminal.h"
 #include "vlcd/view.h"
 
 namespace marqel::host {
@@ -111,7 +111,7 @@ void DemoScreen::resume() {
 
 void DemoScreen::draw(const vlcd::Display& display) {
   if (suspended_) return;
-  const int columns = vlcd::term::terminalColumns(out_);
+  const int columns = posix::TerminalColumns(out_);
 
   std::vector<std::string> left;
   const std::string icon = player_.mode == "playing"  ? (unicode_ ? "▶" : ">")

@@ -11,15 +11,15 @@
 #include "linux/host/host_messages.h"
 #include "linux/host/key_input.h"
 #include "linux/host/plugin_host.h"
-#include "linux/host/signal_watch.h"
 #include "linux/platform/cp1252_code_page.h"
+#include "linux/players/raw_terminal.h"
+#include "linux/players/script_player.h"
+#include "linux/players/sim_player.h"
+#include "linux/posix/signal_pipe.h"
 #include "linux/system/event_loop.h"
 #include "linux/system/session.h"
 #include "linux/system/window_table.h"
-#include "linux/players/raw_terminal.h"
 #include "player_script/script.h"
-#include "linux/players/script_player.h"
-#include "linux/players/sim_player.h"
 
 namespace marqel::host {
 namespace {
@@ -94,7 +94,10 @@ int RunHost(const RunOptions& options) {
 
   const platform::linux_::Cp1252CodePage codePage;
   PluginHost host(std::cerr, options.quitTwice);
-  SignalWatch signals(loop, [&](int) { host.quit(); });
+  posix::SignalPipe signals({SIGINT, SIGTERM}, posix::SignalPipe::Interrupted::Restart);
+  platform::FdWatch signalWatch(loop, signals.fd(), [&] {
+    while (signals.take()) host.quit();
+  });
 
   std::unique_ptr<players::ScriptPlayer> scripted;
   std::unique_ptr<players::SimPlayer> simulated;

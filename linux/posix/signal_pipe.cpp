@@ -1,58 +1,56 @@
-#include "linux/host/signal_watch.h"
+#include "linux/posix/signal_pipe.h"
 
 #include <fcntl.h>
-#include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
-#include <system_error>
+#include <stdexcept>
 
-namespace marqel::host {
+namespace marqel::posix {
 namespace {
 
-int g_writeEnd = -1;
-struct sigaction g_previousInt {};
-struct sigaction g_previousTerm {};
+std::atomic<int> g_writeEnd{-1};
+static_assert(std::atomic<int>::is_always_lock_free, "read from a signal handler");
 
 extern "C" void OnSignal(int number) {
   const int saved = errno;
   const auto byte = static_cast<unsigned char>(number);
-  [[maybe_unused]] const auto written = ::write(g_writeEnd, &byte, 1);
+  // A full pipe drops the byte: signals enough are already waiting to be taken.
+  [[maybe_unused]] const auto written = ::write(g_writeEnd.load(), &byte, 1);
   errno = saved;
 }
 
 }  // namespace
 
-SignalWatch::SignalWatch(platform::EventLoop& loop, std::function<void(int)> onSignal)
-    : loop_(loop), onSignal_(std::move(onSignal)) {
-  if (::pipe2(pipe_, O_CLOEXEC | O_NONBLOCK) != 0) {
-    throw std::system_error(errno, std::generic_category(), "signal pipe");
+SignalPipe::SignalPipe(std::initializer_list<int> signals, Interrupted calls)
+    : pipe_(OpenPipe(O_CLOEXEC | O_NONBLOCK)) {
+  previous_.reserve(signals.size());
+  int none = -1;
+  if (!g_writeEnd.compare_exchange_strong(none, pipe_.writeEnd.get())) {
+    throw std::logic_error("a signal pipe is already catching signals");
   }
-  g_writeEnd = pipe_[1];
   struct sigaction action {};
   action.sa_handler = &OnSignal;
   sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESTART;
-  ::sigaction(SIGINT, &action, &g_previousInt);
-  ::sigaction(SIGTERM, &action, &g_previousTerm);
-  watch_ = loop_.watchFd(pipe_[0], [this] { drain(); });
-}
-
-SignalWatch::~SignalWatch() {
-  ::sigaction(SIGINT, &g_previousInt, nullptr);
-  ::sigaction(SIGTERM, &g_previousTerm, nullptr);
-  loop_.unwatchFd(watch_);
-  g_writeEnd = -1;
-  ::close(pipe_[0]);
-  ::close(pipe_[1]);
-}
-
-void SignalWatch::drain() {
-  unsigned char numbers[16];
-  ssize_t got = 0;
-  while ((got = ::read(pipe_[0], numbers, sizeof numbers)) > 0) {
-    for (ssize_t i = 0; i < got; ++i) onSignal_(numbers[i]);
+  action.sa_flags = calls == Interrupted::Restart ? SA_RESTART : 0;
+  for (const int number : signals) {
+    struct sigaction before {};
+    if (::sigaction(number, &action, &before) == 0) previous_.emplace_back(number, before);
   }
 }
 
-}  // namespace marqel::host
+SignalPipe::~SignalPipe() {
+  for (auto at = previous_.rbegin(); at != previous_.rend(); ++at) {
+    ::sigaction(at->first, &at->second, nullptr);
+  }
+  g_writeEnd.store(-1);
+}
+
+std::optional<int> SignalPipe::take() {
+  unsigned char byte = 0;
+  if (::read(pipe_.readEnd.get(), &byte, 1) == 1) return static_cast<int>(byte);
+  return std::nullopt;
+}
+
+}  // namespace marqel::posix

@@ -1,27 +1,38 @@
 #pragma once
-// SIGINT and SIGTERM as input on the host's loop (a self-pipe): the handler only writes the
-// signal's number, and the loop calls back in its ordinary turn.
-#include <functional>
+// Signals as input (a self-pipe): the handler only writes the signal's number into a pipe, so a
+// poll loop sees the read end readable and takes the signals in its ordinary turn.
+#include <csignal>
+#include <initializer_list>
+#include <optional>
+#include <utility>
+#include <vector>
 
-#include "linux/system/event_loop.h"
+#include "linux/posix/posix_handles.h"
 
-namespace marqel::host {
+namespace marqel::posix {
 
-class SignalWatch {
+class SignalPipe {
  public:
-  // One per process. The previous handlers come back when it goes.
-  SignalWatch(platform::EventLoop& loop, std::function<void(int signal)> onSignal);
-  ~SignalWatch();
-  SignalWatch(const SignalWatch&) = delete;
-  SignalWatch& operator=(const SignalWatch&) = delete;
+  // What a system call that a signal interrupts does: go on (SA_RESTART), or fail with EINTR so
+  // that a blocking call (open() of a FIFO without a writer) gives way to Ctrl-C.
+  enum class Interrupted { Restart, Fail };
+
+  // Catches `signals` from now on. One at a time in a process (raises std::logic_error for a
+  // second); throws std::system_error when no pipe can be made. The previous handlers come back
+  // when it goes.
+  SignalPipe(std::initializer_list<int> signals, Interrupted calls);
+  ~SignalPipe();
+  SignalPipe(const SignalPipe&) = delete;
+  SignalPipe& operator=(const SignalPipe&) = delete;
+
+  // Readable while a signal waits to be taken.
+  int fd() const { return pipe_.readEnd.get(); }
+  // The next signal that arrived, if any.
+  std::optional<int> take();
 
  private:
-  void drain();
-
-  platform::EventLoop& loop_;
-  std::function<void(int)> onSignal_;
-  int pipe_[2] = {-1, -1};
-  int watch_ = 0;
+  Pipe pipe_;
+  std::vector<std::pair<int, struct sigaction>> previous_;
 };
 
-}  // namespace marqel::host
+}  // namespace marqel::posix
