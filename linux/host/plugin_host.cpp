@@ -27,7 +27,7 @@ void PluginHost::start(const std::filesystem::path& module, HostObject::WindowSo
   }
   factory.reset();
   hostObject_ = HostObject::create(std::move(windows), std::move(onDescription));
-  report("Initialize", plugin_->Initialize(hostObject_));
+  report("Initialize", plugin_->Initialize(hostObject_.get()));
   // A quit asked for while the object was being made (a signal during a start-up message box)
   // is carried out now that there is an object to quit.
   if (finished_) callQuit();
@@ -50,10 +50,7 @@ void PluginHost::callQuit() {
 
 void PluginHost::stop() {
   plugin_.reset();
-  if (hostObject_ != nullptr) {
-    hostObject_->Release();
-    hostObject_ = nullptr;
-  }
+  hostObject_.reset();
   server_.reset();
 }
 

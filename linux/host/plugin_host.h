@@ -50,7 +50,7 @@ class PluginHost final : public players::PlayerHost {
   bool finished_ = false;
   std::unique_ptr<InprocServer> server_;
   ComPtr<com::IBrelWinAmpGenPlugin> plugin_;
-  HostObject* hostObject_ = nullptr;
+  ComPtr<HostObject> hostObject_;
 };
 
 // The module to load: `plugin` when given, otherwise the one registered for Tolvane.
