@@ -8,6 +8,7 @@
 #include "linux/host/com_client.h"
 #include "linux/host/demo_command.h"
 #include "linux/host/run_command.h"
+#include "linux/players/player_choice.h"
 
 namespace {
 
@@ -47,9 +48,7 @@ int main(int argc, char** argv) {
   auto* runCommand = app.add_subcommand("run", "Load the plug-in and let a player drive it");
   runCommand->add_option("--plugin", plugin,
                          "The plug-in module to load (default: the one registered for its class)");
-  runCommand
-      ->add_option("--player", run.player,
-                   "sim (a built-in playlist, keys in the terminal) or script:FILE")
+  runCommand->add_option("--player", run.player, marqel::players::kPlayerNames)
       ->capture_default_str();
   runCommand->add_flag("--fast", run.fast,
                        "Virtual time for scripts: no waiting between ticks, same bytes");

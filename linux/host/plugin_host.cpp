@@ -34,7 +34,10 @@ void PluginHost::start(const std::filesystem::path& module, HostObject::WindowSo
 }
 
 void PluginHost::configure() {
-  if (plugin_ && !finished_) report("Configure", plugin_->Configure());
+  if (!plugin_ || finished_) return;
+  if (beforeDialog) beforeDialog();
+  report("Configure", plugin_->Configure());
+  if (afterDialog) afterDialog();
 }
 
 void PluginHost::quit() {
