@@ -18,15 +18,18 @@
 #include <system_error>
 #include <vector>
 
+#include "linux/posix/posix_handles.h"
+#include "linux/posix/signal_pipe.h"
+#include "linux/posix/terminal.h"
 #include "vlcd/display.h"
 #include "vlcd/line_model.h"
 #include "vlcd/recording.h"
-#include "vlcd/terminal.h"
 #include "vlcd/view.h"
 
 namespace {
 
 using namespace marqel::vlcd;
+namespace posix = marqel::posix;
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
@@ -73,8 +76,8 @@ constexpr const char* kFooter =
 
 // Where bytes come from: a descriptor to poll or a recording to play.
 struct Source {
-  int fd = -1;
-  term::Pty pty;
+  posix::UniqueFd fd;
+  posix::UniqueFd heldSlave;  // a pty's slave end: the master never sees a hang-up
   std::vector<TimedByte> replay;
   std::size_t replayNext = 0;
   bool plainFile = false;
@@ -93,21 +96,23 @@ Source openSource(const Options& options) {
   }
   if (!options.input.empty()) {
     // Blocks until a FIFO has a writer; a signal interrupts it.
-    source.fd = open(options.input.c_str(), O_RDONLY | O_NOCTTY);
-    if (source.fd < 0) {
+    source.fd.reset(open(options.input.c_str(), O_RDONLY | O_NOCTTY));
+    if (!source.fd) {
       throw std::system_error(errno, std::generic_category(), "open " + options.input);
     }
     struct stat info {};
-    if (fstat(source.fd, &info) == 0) source.plainFile = S_ISREG(info.st_mode);
-    if (isatty(source.fd)) term::makeRaw(source.fd, 9600);
-    fcntl(source.fd, F_SETFL, fcntl(source.fd, F_GETFL) | O_NONBLOCK);
+    const int fd = source.fd.get();
+    if (fstat(fd, &info) == 0) source.plainFile = S_ISREG(info.st_mode);
+    if (isatty(fd)) posix::MakeRaw(fd, 9600);
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
     source.label = options.input;
     return source;
   }
-  source.pty = term::openPty();
-  source.fd = source.pty.master;
-  source.label = source.pty.path;
-  std::cout << source.pty.path << std::endl;
+  posix::Pty pty = posix::OpenPty();
+  source.fd = std::move(pty.master);
+  source.heldSlave = std::move(pty.slave);
+  source.label = pty.path;
+  std::cout << pty.path << std::endl;
   return source;
 }
 
@@ -121,7 +126,7 @@ class LiveView {
   LiveView& operator=(const LiveView&) = delete;
 
   void draw(const Display& display, bool clear) {
-    const int width = term::terminalColumns(STDOUT_FILENO);
+    const int width = posix::TerminalColumns(STDOUT_FILENO);
     std::string frame = clear ? "\x1b[2J" : "";
     const std::vector<std::string> title = {clip("marqel-lcd  " + label_, width)};
     frame += drawAt(title, 1, 1);
@@ -160,7 +165,9 @@ void printDump(const Display& display, bool listFaults) {
 }
 
 int run(const Options& options) {
-  term::SignalPipe signals;
+  // Output to a reader that went away (a closed pipe) fails its write instead of ending us.
+  std::signal(SIGPIPE, SIG_IGN);
+  posix::SignalPipe signals({SIGINT, SIGTERM, SIGWINCH}, posix::SignalPipe::Interrupted::Fail);
   Source source = openSource(options);
   const bool lineTiming = options.timing.empty() ? source.plainFile : options.timing == "line";
 
@@ -206,7 +213,7 @@ int run(const Options& options) {
       lastByte = now;
       dirty = true;
     }
-    if (source.fd < 0 && source.replayNext == source.replay.size()) source.ended = true;
+    if (!source.fd && source.replayNext == source.replay.size()) source.ended = true;
     if (source.ended && options.dump) break;
 
     if (view && (dirty || clearScreen) && now - lastDraw >= kRedrawEvery) {
@@ -233,7 +240,7 @@ int run(const Options& options) {
       timeout = static_cast<int>(std::clamp<long long>(wait, 0, 60'000));
     }
 
-    pollfd fds[2] = {{signals.fd(), POLLIN, 0}, {source.ended ? -1 : source.fd, POLLIN, 0}};
+    pollfd fds[2] = {{signals.fd(), POLLIN, 0}, {source.ended ? -1 : source.fd.get(), POLLIN, 0}};
     if (poll(fds, 2, timeout) < 0 && errno != EINTR) {
       throw std::system_error(errno, std::generic_category(), "poll");
     }
@@ -249,7 +256,7 @@ int run(const Options& options) {
 
     if (fds[1].fd >= 0 && fds[1].revents != 0) {
       std::uint8_t buffer[4096];
-      const ssize_t got = read(source.fd, buffer, sizeof buffer);
+      const ssize_t got = read(source.fd.get(), buffer, sizeof buffer);
       if (got > 0) {
         const Nanos observed = since(now);
         for (ssize_t i = 0; i < got; ++i) take(buffer[i], observed);
@@ -272,8 +279,6 @@ int run(const Options& options) {
     view.reset();
   }
   if (options.dump) printDump(display, options.listFaults);
-  term::closeFd(source.pty.slave);
-  term::closeFd(source.fd);
   return 0;
 }
 

@@ -27,26 +27,22 @@ std::string StatusText(com::HRESULT status) {
   return text;
 }
 
-InprocServer::InprocServer(const std::filesystem::path& file) {
-  handle_ = ::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (handle_ == nullptr) {
+InprocServer::InprocServer(const std::filesystem::path& file)
+    : library_(::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL)) {
+  if (!library_) {
     const char* reason = ::dlerror();
     throw HostError("cannot load " + file.string() + ": " + (reason ? reason : "unknown reason"));
   }
-  try {
-    getClassObject_ = EntryPoint<com::DllGetClassObjectFn>(handle_, "DllGetClassObject", file);
-    canUnloadNow_ = EntryPoint<com::DllCanUnloadNowFn>(handle_, "DllCanUnloadNow", file);
-    registerServer_ = EntryPoint<com::DllRegisterServerFn>(handle_, "DllRegisterServer", file);
-    unregisterServer_ =
-        EntryPoint<com::DllUnregisterServerFn>(handle_, "DllUnregisterServer", file);
-  } catch (...) {
-    ::dlclose(handle_);
-    throw;
-  }
+  void* const handle = library_.get();
+  getClassObject_ = EntryPoint<com::DllGetClassObjectFn>(handle, "DllGetClassObject", file);
+  canUnloadNow_ = EntryPoint<com::DllCanUnloadNowFn>(handle, "DllCanUnloadNow", file);
+  registerServer_ = EntryPoint<com::DllRegisterServerFn>(handle, "DllRegisterServer", file);
+  unregisterServer_ = EntryPoint<com::DllUnregisterServerFn>(handle, "DllUnregisterServer", file);
 }
 
 InprocServer::~InprocServer() {
-  unloadIfUnused();
+  // A module still in use stays loaded for the rest of the process: its code may yet run.
+  if (!unloadIfUnused()) library_.release();
 }
 
 com::HRESULT InprocServer::getClassObject(const com::CLSID& clsid, const com::IID& iid,
@@ -62,10 +58,9 @@ com::HRESULT InprocServer::unregisterServer() const {
 }
 
 bool InprocServer::unloadIfUnused() {
-  if (handle_ == nullptr) return true;
+  if (!library_) return true;
   if (canUnloadNow_() != com::S_OK) return false;
-  ::dlclose(handle_);
-  handle_ = nullptr;
+  library_.reset();
   return true;
 }
 

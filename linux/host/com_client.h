@@ -6,6 +6,7 @@
 #include <string>
 #include <utility>
 
+#include "linux/posix/posix_handles.h"
 #include "plugin/com/com_abi.h"
 #include "plugin/com/com_ptr.h"
 
@@ -38,7 +39,7 @@ class InprocServer {
   bool unloadIfUnused();
 
  private:
-  void* handle_ = nullptr;
+  posix::UniqueLibrary library_;
   com::DllGetClassObjectFn getClassObject_ = nullptr;
   com::DllCanUnloadNowFn canUnloadNow_ = nullptr;
   com::DllRegisterServerFn registerServer_ = nullptr;

@@ -3,57 +3,86 @@
 #include <unistd.h>
 
 #include <iostream>
-#include <memory>
+#include <map>
 #include <optional>
+#include <span>
 #include <sstream>
 #include <system_error>
 
 #include "common/utf.h"
 #include "linux/host/com_client.h"
 #include "linux/host/demo_screen.h"
+#include "linux/host/host_wiring.h"
 #include "linux/host/key_input.h"
-#include "linux/host/plugin_host.h"
-#include "linux/host/run_command.h"
-#include "linux/host/signal_watch.h"
-#include "linux/platform/cp1252_code_page.h"
-#include "linux/system/event_loop.h"
-#include "linux/system/session.h"
-#include "linux/platform/unique_fd.h"
-#include "linux/system/window_table.h"
+#include "linux/players/player_choice.h"
 #include "linux/players/raw_terminal.h"
+#include "linux/posix/terminal.h"
+#include "linux/system/event_loop.h"
 #include "player_script/script.h"
-#include "linux/players/script_player.h"
-#include "linux/players/sim_player.h"
 #include "vlcd/display.h"
-#include "vlcd/terminal.h"
 
 namespace marqel::host {
 namespace {
 
-using platform::linux_::UniqueFd;
-
 // How often the screen is redrawn at most while things change.
 constexpr platform::EventLoop::Duration kFrame{100};
 
-// The LCD's serial line: a pseudo-terminal. The component opens the slave as its port; the demo
-// reads the master. The demo holds the slave open too, so the master never sees a hang-up while
-// the component has its port closed.
-struct Line {
-  UniqueFd master;
-  UniqueFd slave;
-  std::string path;
-};
+// The demo's terminal: the virtual LCD fed from the line's master end, and the screen that shows
+// its glass beside the player, redrawn at most once a frame.
+class DemoView {
+ public:
+  DemoView(platform::EventLoop& loop, int lineMaster) : loop_(loop), screen_(STDOUT_FILENO) {
+    reader_.emplace(loop, lineMaster, [this, lineMaster] { read(lineMaster); });
+  }
 
-// Throws std::system_error.
-Line OpenLine() {
-  vlcd::term::Pty pty = vlcd::term::openPty();
-  return Line{UniqueFd(pty.master), UniqueFd(pty.slave), std::move(pty.path)};
-}
+  DemoScreen& screen() { return screen_; }
+
+  void redrawSoon() {
+    dirty_ = true;
+    if (frame_ != 0) return;
+    frame_ = loop_.callAfter(kFrame, [this] {
+      frame_ = 0;
+      if (dirty_) {
+        dirty_ = false;
+        screen_.draw(display_);
+      }
+    });
+  }
+
+  // Draws the glass once the last bytes (the display blanked by Quit) have reached it, and
+  // stops reading the line.
+  void finish() {
+    loop_.callAfter(kFrame, [] {});
+    bool settled = false;
+    loop_.callAfter(kFrame * 2, [&] { settled = true; });
+    loop_.runUntil([&] { return settled; });
+    screen_.draw(display_);
+    reader_.reset();
+  }
+
+ private:
+  void read(int lineMaster) {
+    std::uint8_t bytes[512];
+    for (;;) {
+      const ssize_t got = ::read(lineMaster, bytes, sizeof bytes);
+      if (got <= 0) break;
+      display_.feed(std::span<const std::uint8_t>(bytes, static_cast<std::size_t>(got)));
+    }
+    redrawSoon();
+  }
+
+  platform::EventLoop& loop_;
+  vlcd::Display display_;
+  DemoScreen screen_;
+  bool dirty_ = true;
+  int frame_ = 0;
+  std::optional<platform::FdWatch> reader_;
+};
 
 // The plug-in's message boxes, as a line of the demo's screen; dismissed at once.
 class ScreenMessages final : public platform::MessageBoxes {
  public:
-  explicit ScreenMessages(std::function<void(std::string)> show) : show_(std::move(show)) {}
+  explicit ScreenMessages(DemoView& view) : view_(view) {}
   void show(std::u16string_view text, platform::MessageIcon icon) override {
     std::string line = icon == platform::MessageIcon::Information ? "(i) "
                        : icon == platform::MessageIcon::Warning   ? "(!) "
@@ -62,11 +91,12 @@ class ScreenMessages final : public platform::MessageBoxes {
       if (c == '\r') continue;
       line += c == '\n' ? std::string(" / ") : std::string(1, c);
     }
-    show_(line);
+    view_.screen().setMessage(std::move(line));
+    view_.redrawSoon();
   }
 
  private:
-  std::function<void(std::string)> show_;
+  DemoView& view_;
 };
 
 std::filesystem::path ProgramDirectory() {
@@ -87,10 +117,10 @@ std::filesystem::path DemoModule() {
 }
 
 int RunDemo(const DemoOptions& options) {
-  std::optional<players::Script> script;
+  players::PlayerChoice player;
   if (options.script) {
     try {
-      script = players::LoadScript(*options.script);
+      player = players::ScriptChoice(*options.script);
     } catch (const players::ScriptError& error) {
       std::cerr << "marqel-host: " << error.what() << '\n';
       return 2;
@@ -103,127 +133,57 @@ int RunDemo(const DemoOptions& options) {
     std::cerr << "marqel-host: " << error.what() << '\n';
     return 1;
   }
-  Line line;
+  // The LCD's serial line: the component opens the slave as its port, the demo reads the master.
+  posix::Pty line;
   try {
-    line = OpenLine();
+    line = posix::OpenPty();
   } catch (const std::system_error& error) {
     std::cerr << "marqel-host: cannot make the LCD's line: " << error.what() << '\n';
     return 1;
   }
 
   platform::EventLoop loop;
-  platform::WindowTable windows;
-  vlcd::Display display;
-  DemoScreen screen(STDOUT_FILENO);
-  bool dirty = true;
-  int frame = 0;
-  const auto redrawSoon = [&] {
-    dirty = true;
-    if (frame == 0) {
-      frame = loop.callAfter(kFrame, [&] {
-        frame = 0;
-        if (dirty) {
-          dirty = false;
-          screen.draw(display);
-        }
-      });
-    }
-  };
-
-  ScreenMessages messages([&](std::string text) {
-    screen.setMessage(std::move(text));
-    redrawSoon();
-  });
-  system::Session session(loop, windows, messages);
+  DemoView view(loop, line.master.get());
+  DemoScreen& screen = view.screen();
+  ScreenMessages messages(view);
+  std::ostringstream log;
   // Whatever port the dialog picks, the glass stays on this line.
-  for (int port = 1; port <= 4; ++port) session.comPorts[port] = line.path;
-  session.dialogStyle =
-      script ? system::DialogStyle::Script
-             : (DisplayPresent() ? system::DialogStyle::Window : system::DialogStyle::Terminal);
-  system::SetCurrentSession(&session);
+  std::map<int, std::string> ports;
+  for (int port = 1; port <= 4; ++port) ports[port] = line.path;
+  const bool windowsShown = ShowsWindows(player);
+  HostWiring wiring(
+      loop, messages, std::move(player),
+      {.windowsShown = windowsShown, .comPorts = ports, .log = log, .quitTwice = false});
   screen.setPortLabel("on COM1-COM4 = " + line.path);
 
-  const int reader = loop.watchFd(line.master.get(), [&] {
-    std::uint8_t bytes[512];
-    for (;;) {
-      const ssize_t got = ::read(line.master.get(), bytes, sizeof bytes);
-      if (got <= 0) break;
-      display.feed(std::span<const std::uint8_t>(bytes, static_cast<std::size_t>(got)));
-    }
-    redrawSoon();
-  });
-
-  std::ostringstream log;
-  PluginHost host(log, false);
-  SignalWatch signals(loop, [&](int) { host.quit(); });
+  // A text form takes the terminal while it is open; ticks and the line go on meanwhile.
   players::RawTerminal terminal(STDIN_FILENO);
-  const platform::linux_::Cp1252CodePage codePage;
-
-  struct DemoHost final : players::PlayerHost {
-    PluginHost& host;
-    DemoScreen& screen;
-    players::RawTerminal& terminal;
-    std::function<void()> redraw;
-    bool textForm = false;
-    DemoHost(PluginHost& h, DemoScreen& s, players::RawTerminal& t)
-        : host(h), screen(s), terminal(t) {}
-    void configure() override {
-      // A text form takes the terminal while it is open; ticks and the line go on meanwhile.
-      if (textForm) {
-        screen.suspend();
-        terminal.suspend();
-      }
-      host.configure();
-      if (textForm) {
-        terminal.resume();
-        screen.resume();
-      }
-      redraw();
+  const bool textForm = wiring.session().dialogStyle == system::DialogStyle::Terminal;
+  wiring.plugin().beforeDialog = [&] {
+    if (textForm) {
+      screen.suspend();
+      terminal.suspend();
     }
-    void quit() override { host.quit(); }
-  } demoHost(host, screen, terminal);
-  demoHost.redraw = redrawSoon;
-  demoHost.textForm = session.dialogStyle == system::DialogStyle::Terminal;
+  };
+  wiring.plugin().afterDialog = [&] {
+    if (textForm) {
+      terminal.resume();
+      screen.resume();
+    }
+    view.redrawSoon();
+  };
 
-  std::unique_ptr<players::SimPlayer> simulated;
-  std::unique_ptr<players::ScriptPlayer> scripted;
-  HostObject::WindowSource windowSource;
-  if (script) {
-    scripted = std::make_unique<players::ScriptPlayer>(std::move(*script), session, codePage,
-                                                       demoHost, log);
-    windowSource = PlayerWindow(*scripted);
-    screen.setKeys("q quit (a script is playing)");
-  } else {
-    simulated = std::make_unique<players::SimPlayer>(loop, windows, codePage, demoHost);
-    windowSource = PlayerWindow(*simulated);
-    screen.setKeys(players::SimPlayer::kKeysHelp);
-  }
-
+  players::PlayerStandIn& stand = wiring.player();
+  screen.setKeys(std::string(stand.keysHelp()));
   const auto showPlayer = [&] {
-    PlayerPanel panel;
-    if (simulated) {
-      const auto status = simulated->status();
-      panel.mode = players::ModeName(status.mode);
-      panel.track = std::to_string(status.track + 1) + "/" + std::to_string(status.trackCount);
-      panel.artist = status.current.artist;
-      panel.title = status.current.title;
-      panel.positionMs = status.positionMs;
-      panel.lengthSeconds = status.current.lengthSeconds;
-    } else if (const auto* state = windows.find(scripted->window())) {
-      panel.mode = state->state == 1 ? "playing" : state->state == 3 ? "paused" : "stopped";
-      panel.track = "script";
-      panel.title = Utf16ToUtf8(codePage.fromAnsi(state->text));
-      panel.positionMs = state->positionMs;
-      panel.lengthSeconds = state->lengthSeconds;
-    }
-    screen.setPlayer(panel);
-    redrawSoon();
+    screen.setPlayer(stand.status());
+    view.redrawSoon();
   };
 
   try {
-    host.start(module, windowSource, [&](const std::u16string& text) {
+    wiring.start(module, [&](const std::u16string& text) {
       screen.setDescription(Utf16ToUtf8(text));
-      redrawSoon();
+      view.redrawSoon();
     });
   } catch (const HostError& error) {
     screen.suspend();
@@ -233,44 +193,22 @@ int RunDemo(const DemoOptions& options) {
 
   std::optional<KeyInput> keys;
   keys.emplace(loop, STDIN_FILENO, [&](char key) {
-    if (simulated) {
-      simulated->handleKey(key);
-    } else if (key == 'q' || key == 'Q') {
-      host.quit();
-    }
+    stand.handleKey(key);
     showPlayer();
   });
-  if (simulated) {
-    simulated->onChange = showPlayer;
-    simulated->start();
-  } else {
-    scripted->start();
-  }
-  // A script changes the player without telling anyone: look at it every frame.
+  // Not every player tells its changes (a script does not): look at it every frame.
   std::function<void()> follow = [&] {
-    if (scripted) showPlayer();
+    showPlayer();
     loop.callAfter(kFrame, follow);
   };
-  if (scripted) loop.callAfter(kFrame, follow);
+  loop.callAfter(kFrame, follow);
+  wiring.play(options.seconds);
   showPlayer();
-  if (options.seconds) {
-    loop.callAfter(
-        platform::EventLoop::Duration(static_cast<std::int64_t>(*options.seconds * 1000)),
-        [&] { host.quit(); });
-  }
 
-  loop.runUntil([&] { return host.finished(); });
+  wiring.runUntilQuit();
   keys.reset();
-  // Let the last bytes (the display blanked by Quit) reach the glass before the screen goes.
-  loop.callAfter(kFrame, [] {});
-  bool settled = false;
-  loop.callAfter(kFrame * 2, [&] { settled = true; });
-  loop.runUntil([&] { return settled; });
-  screen.draw(display);
-  loop.unwatchFd(reader);
-  host.stop();
-  simulated.reset();
-  scripted.reset();
+  view.finish();
+  wiring.stop();
   screen.suspend();
   std::cout << "marqel-host: demo ended; the plug-in has quit and the display is blank.\n";
   if (!log.str().empty()) std::cerr << log.str();

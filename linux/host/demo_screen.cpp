@@ -8,7 +8,8 @@
 #include <cstring>
 #include <vector>
 
-#include "vlcd/terminal.h"
+#include "common/shared_types.h"
+#include "linux/posix/terminal.h"
 #include "vlcd/view.h"
 
 namespace marqel::host {
@@ -111,15 +112,16 @@ void DemoScreen::resume() {
 
 void DemoScreen::draw(const vlcd::Display& display) {
   if (suspended_) return;
-  const int columns = vlcd::term::terminalColumns(out_);
+  const int columns = posix::TerminalColumns(out_);
 
   std::vector<std::string> left;
-  const std::string icon = player_.mode == "playing"  ? (unicode_ ? "▶" : ">")
-                           : player_.mode == "paused" ? (unicode_ ? "⏸" : "=")
-                                                      : (unicode_ ? "■" : "#");
+  const std::string icon = player_.state == PlaybackState::kPlaying  ? (unicode_ ? "▶" : ">")
+                           : player_.state == PlaybackState::kPaused ? (unicode_ ? "⏸" : "=")
+                                                                     : (unicode_ ? "■" : "#");
   left.push_back(" Player");
   left.push_back("");
-  left.push_back("  " + icon + " " + player_.mode + "   track " + player_.track);
+  left.push_back("  " + icon + " " + players::StateName(player_.state) + "   track " +
+                 player_.track);
   left.push_back("  Artist: " + player_.artist);
   left.push_back("  Title:  " + player_.title);
   left.push_back("  Time:   " + Clock(player_.positionMs) + " / " +

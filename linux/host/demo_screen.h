@@ -2,21 +2,12 @@
 // The demo's terminal screen: the player's state on the left, the LCD's glass on the right,
 // the plug-in's description, its last message and the keys below. Drawn on the terminal's
 // alternate screen, which is given back (with the cursor) when this goes.
-#include <cstdint>
 #include <string>
 
+#include "linux/players/player_stand_in.h"
 #include "vlcd/display.h"
 
 namespace marqel::host {
-
-struct PlayerPanel {
-  std::string mode;   // "playing", "paused", "stopped"
-  std::string track;  // "2/5"
-  std::string artist;
-  std::string title;
-  std::int32_t positionMs = 0;
-  std::int32_t lengthSeconds = 0;
-};
 
 class DemoScreen {
  public:
@@ -26,7 +17,7 @@ class DemoScreen {
   DemoScreen(const DemoScreen&) = delete;
   DemoScreen& operator=(const DemoScreen&) = delete;
 
-  void setPlayer(const PlayerPanel& panel) { player_ = panel; }
+  void setPlayer(const players::PlayerStatus& status) { player_ = status; }
   void setDescription(std::string text) { description_ = std::move(text); }
   void setPortLabel(std::string text) { portLabel_ = std::move(text); }
   void setKeys(std::string text) { keys_ = std::move(text); }
@@ -46,7 +37,7 @@ class DemoScreen {
   int out_;
   bool unicode_;
   bool suspended_ = false;
-  PlayerPanel player_;
+  players::PlayerStatus player_;
   std::string description_;
   std::string portLabel_;
   std::string keys_;

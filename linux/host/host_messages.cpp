@@ -2,7 +2,6 @@
 
 #include <cstdlib>
 
-#include "linux/host/run_command.h"
 #include "linux/system/stderr_message_boxes.h"
 #if MARQEL_HAVE_FLTK
 #include "linux/platform/fltk/fltk_loop.h"

@@ -21,4 +21,7 @@ class HostMessageBoxes {
   std::unique_ptr<platform::MessageBoxes> boxes_;
 };
 
+// Whether message boxes and the dialog can use windows (a display server is reachable).
+bool DisplayPresent();
+
 }  // namespace marqel::host

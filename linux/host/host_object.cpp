@@ -5,8 +5,9 @@
 
 namespace marqel::host {
 
-HostObject* HostObject::create(WindowSource windows, DescriptionSink onDescription) {
-  return new HostObject(std::move(windows), std::move(onDescription));
+com::ComPtr<HostObject> HostObject::create(WindowSource windows, DescriptionSink onDescription) {
+  return com::ComPtr<HostObject>::attach(
+      new HostObject(std::move(windows), std::move(onDescription)));
 }
 
 HostObject::HostObject(WindowSource windows, DescriptionSink onDescription)

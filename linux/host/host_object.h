@@ -7,6 +7,7 @@
 #include <string>
 
 #include "plugin/com/com_abi.h"
+#include "plugin/com/com_ptr.h"
 
 namespace marqel::host {
 
@@ -17,8 +18,8 @@ class HostObject final : public com::IBrelWinAmpGenHost {
   using WindowSource = std::function<std::optional<std::int32_t>()>;
   using DescriptionSink = std::function<void(const std::u16string&)>;
 
-  // Made with one reference, the creator's.
-  static HostObject* create(WindowSource windows, DescriptionSink onDescription);
+  // The creator holds the first reference.
+  static com::ComPtr<HostObject> create(WindowSource windows, DescriptionSink onDescription);
 
   com::HRESULT QueryInterface(const com::IID& riid, void** ppvObject) override;
   com::ULONG AddRef() override;

@@ -8,6 +8,7 @@
 #include "linux/host/com_client.h"
 #include "linux/host/demo_command.h"
 #include "linux/host/run_command.h"
+#include "linux/players/player_choice.h"
 
 namespace {
 
@@ -37,8 +38,8 @@ int SelfRegister(const std::filesystem::path& module, bool remove) {
 int main(int argc, char** argv) {
   CLI::App app{
       "marqel-host: runs the Marqel plug-in as its host would, with a simulated or scripted "
-      "player, or following a media player over MPRIS; the plug-in's serial ports can be mapped "
-      "to any device (a pseudo-terminal read by marqel-lcd, for one)."};
+      "player; the plug-in's serial ports can be mapped to any device (a pseudo-terminal read by "
+      "marqel-lcd, for one)."};
   app.require_subcommand(1);
 
   RunOptions run;
@@ -47,13 +48,7 @@ int main(int argc, char** argv) {
   auto* runCommand = app.add_subcommand("run", "Load the plug-in and let a player drive it");
   runCommand->add_option("--plugin", plugin,
                          "The plug-in module to load (default: the one registered for its class)");
-  runCommand
-      ->add_option("--player", run.player,
-                   "sim (a built-in playlist, keys in the terminal), script:FILE, or "
-                   "mpris[:NAMES]: follow a media player on the D-Bus session bus. NAMES is a "
-                   "priority list such as vlc,mpv; a name matches org.mpris.MediaPlayer2.NAME and "
-                   "its .instance... variants. Without names: the player that is playing, else "
-                   "the one that played last")
+  runCommand->add_option("--player", run.player, marqel::players::kPlayerNames)
       ->capture_default_str();
   runCommand->add_flag("--fast", run.fast,
                        "Virtual time for scripts: no waiting between ticks, same bytes");

@@ -27,14 +27,17 @@ void PluginHost::start(const std::filesystem::path& module, HostObject::WindowSo
   }
   factory.reset();
   hostObject_ = HostObject::create(std::move(windows), std::move(onDescription));
-  report("Initialize", plugin_->Initialize(hostObject_));
+  report("Initialize", plugin_->Initialize(hostObject_.get()));
   // A quit asked for while the object was being made (a signal during a start-up message box)
   // is carried out now that there is an object to quit.
   if (finished_) callQuit();
 }
 
 void PluginHost::configure() {
-  if (plugin_ && !finished_) report("Configure", plugin_->Configure());
+  if (!plugin_ || finished_) return;
+  if (beforeDialog) beforeDialog();
+  report("Configure", plugin_->Configure());
+  if (afterDialog) afterDialog();
 }
 
 void PluginHost::quit() {
@@ -50,10 +53,7 @@ void PluginHost::callQuit() {
 
 void PluginHost::stop() {
   plugin_.reset();
-  if (hostObject_ != nullptr) {
-    hostObject_->Release();
-    hostObject_ = nullptr;
-  }
+  hostObject_.reset();
   server_.reset();
 }
 

@@ -2,6 +2,7 @@
 // The host's hold on the plug-in: loads the module, creates a Tolvane through its class object,
 // hands it the host object (Initialize), and forwards configure and quit requests.
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -32,6 +33,7 @@ class PluginHost final : public players::PlayerHost {
   void start(const std::filesystem::path& module, HostObject::WindowSource windows,
              HostObject::DescriptionSink onDescription);
 
+  // The plug-in's Configure, between beforeDialog and afterDialog.
   void configure() override;
   // Calls Quit (once, or twice) the first time only, and marks the session finished.
   void quit() override;
@@ -40,6 +42,10 @@ class PluginHost final : public players::PlayerHost {
   // Releases the object and the host object and unloads the module if it agrees. Only outside
   // every call into the plug-in (the module's code must not be running).
   void stop();
+
+  // What the host does around the plug-in's dialog (a text form takes the terminal meanwhile).
+  std::function<void()> beforeDialog;
+  std::function<void()> afterDialog;
 
  private:
   void callQuit();
@@ -50,7 +56,7 @@ class PluginHost final : public players::PlayerHost {
   bool finished_ = false;
   std::unique_ptr<InprocServer> server_;
   ComPtr<com::IBrelWinAmpGenPlugin> plugin_;
-  HostObject* hostObject_ = nullptr;
+  ComPtr<HostObject> hostObject_;
 };
 
 // The module to load: `plugin` when given, otherwise the one registered for Tolvane.

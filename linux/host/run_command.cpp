@@ -2,33 +2,25 @@
 
 #include <unistd.h>
 
-#include <algorithm>
-#include <cstdlib>
 #include <iostream>
-#include <memory>
+#include <optional>
 #include <stdexcept>
-#include <string_view>
 
 #include "common/utf.h"
 #include "linux/host/host_messages.h"
+#include "linux/host/host_wiring.h"
 #include "linux/host/key_input.h"
-#include "linux/host/plugin_host.h"
-#include "linux/host/signal_watch.h"
-#include "linux/platform/cp1252_code_page.h"
-#include "linux/system/event_loop.h"
-#include "linux/system/session.h"
-#include "linux/system/window_table.h"
-#include "linux/players/mpris_player.h"
 #include "linux/players/raw_terminal.h"
 #include "player_script/script.h"
-#include "linux/players/script_player.h"
-#include "linux/players/sim_player.h"
 
 namespace marqel::host {
 namespace {
 
-constexpr const char* kScriptPrefix = "script:";
-constexpr std::string_view kMpris = "mpris";
+// "playing 2/5: Artist - Title", as the host reports a stand-in's changes.
+std::string StatusLine(const players::PlayerStatus& status) {
+  return std::string(players::StateName(status.state)) + " " + status.track + ": " + status.artist +
+         " - " + status.title;
+}
 
 }  // namespace
 
@@ -53,101 +45,45 @@ void AddComPort(std::map<int, std::string>& ports, const std::string& spec) {
   ports[port] = spec.substr(equals + 1);
 }
 
-HostObject::WindowSource PlayerWindow(const players::SimPlayer& player) {
-  return [&player]() -> std::optional<std::int32_t> { return player.window(); };
-}
-
-HostObject::WindowSource PlayerWindow(const players::ScriptPlayer& player) {
-  return [&player]() -> std::optional<std::int32_t> {
-    if (!player.windowAvailable()) return std::nullopt;
-    return player.window();
-  };
-}
-
 int RunHost(const RunOptions& options) {
-  std::optional<players::Script> script;
-  std::optional<players::MprisPlayer::Options> mprisOptions;
-  if (options.player == kMpris || options.player.starts_with(std::string(kMpris) + ":")) {
-    try {
-      mprisOptions.emplace();
-      // "mpris" follows any player, "mpris:vlc,mpv" the first of these that is there.
-      const std::string_view names =
-          std::string_view(options.player)
-              .substr(std::min(options.player.size(), kMpris.size() + 1));
-      mprisOptions->names = players::mpris::ParsePlayerNames(names);
-    } catch (const std::invalid_argument& error) {
-      std::cerr << "marqel-host: --player " << options.player << ": " << error.what() << '\n';
-      return 2;
-    }
-  } else if (options.player.rfind(kScriptPrefix, 0) == 0) {
-    try {
-      script = players::LoadScript(options.player.substr(std::string(kScriptPrefix).size()));
-    } catch (const players::ScriptError& error) {
-      std::cerr << "marqel-host: " << error.what() << '\n';
-      return 2;
-    }
-  } else if (options.player != "sim") {
-    std::cerr << "marqel-host: unknown player `" << options.player
-              << "` (use sim, script:FILE or mpris[:NAMES])\n";
+  players::PlayerChoice player;
+  try {
+    player = players::ChoosePlayer(options.player);
+  } catch (const players::ScriptError& error) {
+    std::cerr << "marqel-host: " << error.what() << '\n';
+    return 2;
+  } catch (const std::invalid_argument& error) {
+    std::cerr << "marqel-host: " << error.what() << '\n';
     return 2;
   }
-  if (options.fast && !script) {
+  if (options.fast && !player.playsInVirtualTime()) {
     std::cerr << "marqel-host: --fast needs a script player (the simulated and MPRIS players play "
                  "in real time)\n";
     return 2;
   }
 
   platform::EventLoop loop(options.fast);
-  platform::WindowTable windows;
-  // A script runs unattended: its message boxes go to standard error, whatever the display.
-  const bool windowsShown = !script && DisplayPresent();
+  const bool attended = player.takesKeys();
+  const bool windowsShown = ShowsWindows(player);
   HostMessageBoxes boxes(loop, windowsShown);
-  system::Session session(loop, windows, boxes.boxes());
-  session.comPorts = options.comPorts;
-  session.dialogStyle = script         ? system::DialogStyle::Script
-                        : windowsShown ? system::DialogStyle::Window
-                                       : system::DialogStyle::Terminal;
-  system::SetCurrentSession(&session);
+  HostWiring wiring(loop, boxes.boxes(), std::move(player),
+                    {.windowsShown = windowsShown,
+                     .comPorts = options.comPorts,
+                     .log = std::cerr,
+                     .quitTwice = options.quitTwice});
 
-  const platform::linux_::Cp1252CodePage codePage;
-  PluginHost host(std::cerr, options.quitTwice);
-  SignalWatch signals(loop, [&](int) { host.quit(); });
-
-  std::unique_ptr<players::ScriptPlayer> scripted;
-  std::unique_ptr<players::SimPlayer> simulated;
-  std::unique_ptr<players::MprisPlayer> followed;
-  std::unique_ptr<players::RawTerminal> terminal;
-  std::unique_ptr<KeyInput> keys;
-
-  // The sim's keys open the dialog; a text form needs the terminal back meanwhile.
-  struct SimHost final : players::PlayerHost {
-    PluginHost& host;
-    players::RawTerminal* terminal = nullptr;
-    explicit SimHost(PluginHost& h) : host(h) {}
-    void configure() override {
-      if (terminal != nullptr) terminal->suspend();
-      host.configure();
-      if (terminal != nullptr) terminal->resume();
-    }
-    void quit() override { host.quit(); }
-  } simHost(host);
-
-  HostObject::WindowSource windowSource;
-  if (script) {
-    scripted = std::make_unique<players::ScriptPlayer>(std::move(*script), session, codePage, host,
-                                                       std::cerr);
-    windowSource = PlayerWindow(*scripted);
-  } else if (mprisOptions) {
-    followed = std::make_unique<players::MprisPlayer>(loop, windows, codePage, std::cout, std::cerr,
-                                                      std::move(*mprisOptions));
-    windowSource = [&followed]() -> std::optional<std::int32_t> { return followed->window(); };
-  } else {
-    simulated = std::make_unique<players::SimPlayer>(loop, windows, codePage, simHost);
-    windowSource = PlayerWindow(*simulated);
-  }
+  // Someone at the terminal drives the player with keys; a text form needs the terminal back.
+  std::optional<players::RawTerminal> terminal;
+  const bool textForm = wiring.session().dialogStyle == system::DialogStyle::Terminal;
+  wiring.plugin().beforeDialog = [&] {
+    if (terminal && textForm) terminal->suspend();
+  };
+  wiring.plugin().afterDialog = [&] {
+    if (terminal && textForm) terminal->resume();
+  };
 
   try {
-    host.start(ModuleToLoad(options.plugin), windowSource, [](const std::u16string& text) {
+    wiring.start(ModuleToLoad(options.plugin), [](const std::u16string& text) {
       std::cout << "marqel-host: plug-in: " << Utf16ToUtf8(text) << '\n' << std::flush;
     });
   } catch (const HostError& error) {
@@ -155,40 +91,25 @@ int RunHost(const RunOptions& options) {
     return 1;
   }
 
-  if (followed) {
-    followed->start();
-  } else if (simulated) {
-    terminal = std::make_unique<players::RawTerminal>(STDIN_FILENO);
-    if (session.dialogStyle == system::DialogStyle::Terminal) simHost.terminal = terminal.get();
-    std::cout << "marqel-host: simulated player; keys: " << players::SimPlayer::kKeysHelp << '\n';
-    auto lastShown = std::make_shared<std::string>();
-    simulated->onChange = [&, lastShown] {
-      const auto status = simulated->status();
-      std::string line = std::string(players::ModeName(status.mode)) + " " +
-                         std::to_string(status.track + 1) + "/" +
-                         std::to_string(status.trackCount) + ": " + status.current.artist + " - " +
-                         status.current.title;
-      if (line != *lastShown) {
+  std::optional<KeyInput> keys;
+  if (attended) {
+    players::PlayerStandIn& stand = wiring.player();
+    terminal.emplace(STDIN_FILENO);
+    std::cout << "marqel-host: " << stand.name() << "; keys: " << stand.keysHelp() << '\n';
+    stand.onChange = [&stand, lastShown = std::string()]() mutable {
+      std::string line = StatusLine(stand.status());
+      if (line != lastShown) {
         std::cout << "marqel-host: " << line << '\n' << std::flush;
-        *lastShown = line;
+        lastShown = std::move(line);
       }
     };
-    keys = std::make_unique<KeyInput>(loop, STDIN_FILENO,
-                                      [&](char key) { simulated->handleKey(key); });
-    simulated->start();
-  } else {
-    scripted->start();
+    keys.emplace(loop, STDIN_FILENO, [&stand](char key) { stand.handleKey(key); });
   }
-  if (options.seconds) {
-    loop.callAfter(
-        platform::EventLoop::Duration(static_cast<std::int64_t>(*options.seconds * 1000)),
-        [&] { host.quit(); });
-  }
-
-  loop.runUntil([&] { return host.finished(); });
+  wiring.play(options.seconds);
+  wiring.runUntilQuit();
   keys.reset();
   terminal.reset();
-  host.stop();
+  wiring.stop();
   return 0;
 }
 

@@ -12,10 +12,12 @@
 
 #include "common/runtime_error.h"
 #include "common/utf.h"
-#include "linux/platform/unique_fd.h"
+#include "linux/posix/posix_handles.h"
 
 namespace marqel::platform::linux_ {
 namespace {
+
+using posix::UniqueFd;
 
 constexpr mode_t kAnyWrite = S_IWUSR | S_IWGRP | S_IWOTH;
 
@@ -130,7 +132,7 @@ class TemporaryFile {
   int fd() const { return fd_.get(); }
   const std::string& path() const { return path_; }
   // Closes the descriptor, reporting what close() reports (a deferred write error).
-  int close() { return ::close(fd_.release()); }
+  int close() { return posix::CloseReporting(fd_); }
   void markRenamed() { renamed_ = true; }
 
  private:

@@ -128,7 +128,7 @@ void TermiosSerialPort::open() {
   path_ = SerialDevicePath(port_, overrides_);
 
   // Non-blocking so that a modem port without carrier does not hang the open.
-  UniqueFd fd(::open(path_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+  posix::UniqueFd fd(::open(path_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
   if (!fd.valid()) {
     const int error = errno;
     switch (error) {

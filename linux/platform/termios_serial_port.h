@@ -15,7 +15,7 @@
 #include <memory>
 #include <string>
 
-#include "linux/platform/unique_fd.h"
+#include "linux/posix/posix_handles.h"
 #include "platform/serial_port.h"
 
 namespace marqel::platform::linux_ {
@@ -50,7 +50,7 @@ class TermiosSerialPort final : public SerialPort {
   SerialDeviceOverrides overrides_;
   std::int16_t port_ = 1;
   std::string path_;  // the device of the current (or last) open
-  UniqueFd fd_;
+  posix::UniqueFd fd_;
   // When the bytes written so far would have left a 9600-baud line. A pseudo-terminal has no
   // baud rate and its drain returns at once; waiting for this as well makes a drain mean the same
   // on a pseudo-terminal as on a real port (where tcdrain has already waited that long).

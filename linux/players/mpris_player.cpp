@@ -453,6 +453,7 @@ void MprisPlayer::follow() {
 
   platform::PlayerWindowState* state = windows_.find(window_);
   std::string line = "no MPRIS player";
+  status_ = {};
   if (player == nullptr) {
     *state = {};
   } else {
@@ -465,6 +466,14 @@ void MprisPlayer::follow() {
     state->state = mpris::StateNumber(status);
     state->lengthSeconds = mpris::LengthSeconds(player->track.lengthUs);
     state->positionMs = mpris::PositionMs(positionNow(*player));
+    status_.state = state->state;
+    status_.track = listPosition ? std::to_string(*listPosition) : std::string();
+    for (const std::string& artist : player->track.artists) {
+      status_.artist += (status_.artist.empty() ? "" : ", ") + artist;
+    }
+    status_.title = player->track.title;
+    status_.lengthSeconds = state->lengthSeconds;
+    status_.positionMs = state->positionMs;
     line = player->busName +
            (player->frozen ? " does not answer" : std::string(" ") + StateWord(status)) + ": " +
            Utf16ToUtf8(text);

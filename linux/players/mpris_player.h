@@ -22,6 +22,7 @@
 
 #include "linux/players/mpris_bus.h"
 #include "linux/players/mpris_model.h"
+#include "linux/players/player_stand_in.h"
 #include "linux/system/event_loop.h"
 #include "linux/system/window_table.h"
 #include "platform/text.h"
@@ -33,7 +34,7 @@ class IProxy;
 
 namespace marqel::players {
 
-class MprisPlayer {
+class MprisPlayer final : public PlayerStandIn {
  public:
   struct Options {
     std::vector<std::string> names;  // first choice first; empty: any player (ParsePlayerNames)
@@ -45,12 +46,18 @@ class MprisPlayer {
   MprisPlayer(platform::EventLoop& loop, platform::WindowTable& windows,
               const platform::CodePage& codePage, std::ostream& report, std::ostream& messages,
               Options options);
-  ~MprisPlayer();
+  ~MprisPlayer() override;
   MprisPlayer(const MprisPlayer&) = delete;
   MprisPlayer& operator=(const MprisPlayer&) = delete;
 
+  std::string_view name() const override { return "MPRIS player"; }
+  // It follows the player the user plays; no keys of its own.
+  std::string_view keysHelp() const override { return ""; }
+  void handleKey(char) override {}
   // Connects to the session bus (or starts trying to).
-  void start();
+  void start() override;
+  std::optional<platform::WindowHandle> windowToGive() override { return window(); }
+  PlayerStatus status() const override { return status_; }
 
   // The player's window, its position brought up to this moment: the host hands the window out
   // before every query, so each position query reads the position of that moment.
@@ -102,6 +109,7 @@ class MprisPlayer {
   std::uint64_t nextOrder_ = 0;
   std::string followed_;
   std::string lastReport_;
+  PlayerStatus status_;
   // Declared before everything made on its connection, so that it is closed after them.
   mpris::SessionBus bus_;
   sdbus::IConnection* connection_ = nullptr;

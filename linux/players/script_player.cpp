@@ -41,6 +41,27 @@ void ScriptPlayer::start() {
   loop_.post([this] { step(); });
 }
 
+void ScriptPlayer::handleKey(char key) {
+  if (key == 'q' || key == 'Q') host_.quit();
+}
+
+std::optional<platform::WindowHandle> ScriptPlayer::windowToGive() {
+  if (!windowAvailable_) return std::nullopt;
+  return window_;
+}
+
+PlayerStatus ScriptPlayer::status() const {
+  PlayerStatus status;
+  status.track = "script";
+  if (const platform::PlayerWindowState* state = windows_.find(window_)) {
+    status.state = state->state;
+    status.title = Utf16ToUtf8(codePage_.fromAnsi(state->text));
+    status.positionMs = state->positionMs;
+    status.lengthSeconds = state->lengthSeconds;
+  }
+  return status;
+}
+
 platform::PlayerWindowState& ScriptPlayer::state() {
   return *windows_.find(window_);
 }

@@ -5,10 +5,11 @@
 #include <cstdint>
 #include <iosfwd>
 
+#include "linux/players/player_host.h"
+#include "linux/players/player_stand_in.h"
 #include "linux/system/event_loop.h"
 #include "linux/system/window_table.h"
 #include "platform/text.h"
-#include "linux/players/player_host.h"
 #include "player_script/script.h"
 
 namespace marqel::system {
@@ -17,22 +18,28 @@ class Session;
 
 namespace marqel::players {
 
-class ScriptPlayer {
+class ScriptPlayer final : public PlayerStandIn {
  public:
   // Makes the player's window (empty text, stopped). `diagnostics` gets a line for each command
   // that cannot act (a dialog line while no dialog is open).
   ScriptPlayer(Script script, system::Session& session, const platform::CodePage& codePage,
                PlayerHost& host, std::ostream& diagnostics);
-  ~ScriptPlayer();
+  ~ScriptPlayer() override;
   ScriptPlayer(const ScriptPlayer&) = delete;
   ScriptPlayer& operator=(const ScriptPlayer&) = delete;
 
-  // Runs the first lines on the next dispatch of the loop.
-  void start();
+  std::string_view name() const override { return "scripted player"; }
+  std::string_view keysHelp() const override { return "q quit (a script is playing)"; }
 
-  platform::WindowHandle window() const { return window_; }
-  // Whether the host can give the window now (`window none` / `window ok`).
-  bool windowAvailable() const { return windowAvailable_; }
+  // Runs the first lines on the next dispatch of the loop.
+  void start() override;
+  // q quits; the script plays the rest.
+  void handleKey(char key) override;
+  // None while the script says `window none`, until `window ok`.
+  std::optional<platform::WindowHandle> windowToGive() override;
+  // The window's state and text as the script left them (the whole text as the title, the track
+  // "script"). A script changes them without telling: onChange is never called.
+  PlayerStatus status() const override;
 
  private:
   void step();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "common/shared_types.h"
 #include "common/utf.h"
 
 namespace marqel::players {
@@ -10,12 +11,13 @@ namespace {
 // Often enough for a smooth bar and a prompt change of track.
 constexpr platform::EventLoop::Duration kClockStep{100};
 
+// The number the player's window answers for its state.
 std::int32_t StateNumber(SimPlayer::Mode mode) {
   switch (mode) {
     case SimPlayer::Mode::Playing:
-      return 1;
+      return PlaybackState::kPlaying;
     case SimPlayer::Mode::Paused:
-      return 3;
+      return PlaybackState::kPaused;
     case SimPlayer::Mode::Stopped:
       break;
   }
@@ -23,18 +25,6 @@ std::int32_t StateNumber(SimPlayer::Mode mode) {
 }
 
 }  // namespace
-
-const char* ModeName(SimPlayer::Mode mode) {
-  switch (mode) {
-    case SimPlayer::Mode::Playing:
-      return "playing";
-    case SimPlayer::Mode::Paused:
-      return "paused";
-    case SimPlayer::Mode::Stopped:
-      break;
-  }
-  return "stopped";
-}
 
 std::vector<SimTrack> DefaultPlaylist() {
   return {
@@ -156,12 +146,16 @@ void SimPlayer::publish() {
   if (onChange) onChange();
 }
 
-SimPlayer::Status SimPlayer::status() const {
-  Status status;
-  status.track = track_;
-  status.trackCount = playlist_.size();
-  if (!playlist_.empty()) status.current = playlist_[track_];
-  status.mode = mode_;
+PlayerStatus SimPlayer::status() const {
+  PlayerStatus status;
+  status.state = StateNumber(mode_);
+  status.track = std::to_string(track_ + 1) + "/" + std::to_string(playlist_.size());
+  if (!playlist_.empty()) {
+    const SimTrack& current = playlist_[track_];
+    status.artist = current.artist;
+    status.title = current.title;
+    status.lengthSeconds = current.lengthSeconds;
+  }
   status.positionMs = positionNow();
   return status;
 }

@@ -3,14 +3,14 @@
 // window in the window table ("<n>. <artist> - <title> - Winamp") answering the state, length and
 // position queries. Keys (from the terminal) play, pause, stop and skip.
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
+#include "linux/players/player_host.h"
+#include "linux/players/player_stand_in.h"
 #include "linux/system/event_loop.h"
 #include "linux/system/window_table.h"
 #include "platform/text.h"
-#include "linux/players/player_host.h"
 
 namespace marqel::players {
 
@@ -23,40 +23,37 @@ struct SimTrack {
 // A few tracks: short and long titles, one that needs two lines, one too long for two.
 std::vector<SimTrack> DefaultPlaylist();
 
-class SimPlayer {
+class SimPlayer final : public PlayerStandIn {
  public:
   enum class Mode { Stopped, Playing, Paused };
-  struct Status {
-    std::size_t track = 0;  // index into the playlist
-    std::size_t trackCount = 0;
-    SimTrack current;
-    Mode mode = Mode::Stopped;
-    std::int32_t positionMs = 0;
-  };
 
   SimPlayer(platform::EventLoop& loop, platform::WindowTable& windows,
             const platform::CodePage& codePage, PlayerHost& host,
             std::vector<SimTrack> playlist = DefaultPlaylist());
-  ~SimPlayer();
+  ~SimPlayer() override;
   SimPlayer(const SimPlayer&) = delete;
   SimPlayer& operator=(const SimPlayer&) = delete;
 
+  std::string_view name() const override { return "simulated player"; }
+  std::string_view keysHelp() const override {
+    return "space play/pause  s stop  n next  c configure  q quit";
+  }
+
   // Starts playing the first track.
-  void start();
+  void start() override;
   // Space: play / pause / resume; s: stop; n: next track; c: configure; q: quit. Any other key
   // does nothing.
-  void handleKey(char key);
+  void handleKey(char key) override;
 
   void playOrPause();
   void stop();
   void nextTrack();
 
-  Status status() const;
-  platform::WindowHandle window() const { return window_; }
-  // Called after every change the player shows (state, track, and the position as it runs).
-  std::function<void()> onChange;
-
-  static constexpr char kKeysHelp[] = "space play/pause  s stop  n next  c configure  q quit";
+  // Its window is always there to give.
+  std::optional<platform::WindowHandle> windowToGive() override { return window_; }
+  // The track as "<n>/<count>". Every change it shows (state, track, and the position as it
+  // runs) is told through onChange.
+  PlayerStatus status() const override;
 
  private:
   void load(std::size_t track);
@@ -76,8 +73,5 @@ class SimPlayer {
   std::int64_t playingSince_ = 0;
   int clock_ = 0;
 };
-
-// "playing", "paused" or "stopped", as the hosts show the mode.
-const char* ModeName(SimPlayer::Mode mode);
 
 }  // namespace marqel::players

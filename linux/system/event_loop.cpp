@@ -78,17 +78,16 @@ class EventLoop::LoopTimer final : public Timer {
 
 EventLoop::EventLoop(bool virtualTime)
     : virtualTime_(virtualTime), start_(Clock::now()), virtualNow_(start_) {
-  if (::pipe2(wakePipe_, O_CLOEXEC | O_NONBLOCK) != 0) {
-    wakePipe_[0] = wakePipe_[1] = -1;
+  int ends[2];
+  if (::pipe2(ends, O_CLOEXEC | O_NONBLOCK) == 0) {
+    wakeRead_.reset(ends[0]);
+    wakeWrite_.reset(ends[1]);
   }
 }
 
 EventLoop::~EventLoop() {
   // Timers may outlive the loop (a component unloaded late); they then simply never tick.
   for (auto& [id, timer] : timers_) timer->detach();
-  for (int fd : wakePipe_) {
-    if (fd >= 0) ::close(fd);
-  }
 }
 
 std::unique_ptr<Timer> EventLoop::createTimer(std::function<void()> onTick) {
@@ -149,9 +148,9 @@ std::int64_t EventLoop::nowMs() const {
 }
 
 void EventLoop::wake() {
-  if (wakePipe_[1] >= 0) {
+  if (wakeWrite_) {
     const char byte = 1;
-    [[maybe_unused]] const auto n = ::write(wakePipe_[1], &byte, 1);
+    [[maybe_unused]] const auto n = ::write(wakeWrite_.get(), &byte, 1);
   }
 }
 
@@ -241,8 +240,8 @@ EventLoop::Clock::time_point EventLoop::nextDue() const {
 void EventLoop::pollFds(int timeoutMs) {
   std::vector<pollfd> fds;
   std::vector<int> ids;
-  if (wakePipe_[0] >= 0) {
-    fds.push_back({wakePipe_[0], POLLIN, 0});
+  if (wakeRead_) {
+    fds.push_back({wakeRead_.get(), POLLIN, 0});
     ids.push_back(0);
   }
   for (const auto& [id, watch] : watches_) {
@@ -257,7 +256,7 @@ void EventLoop::pollFds(int timeoutMs) {
     if ((fds[i].revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL)) == 0) continue;
     if (ids[i] == 0) {
       char drain[64];
-      while (::read(wakePipe_[0], drain, sizeof drain) > 0) {
+      while (::read(wakeRead_.get(), drain, sizeof drain) > 0) {
       }
       continue;
     }

@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 
+#include "linux/posix/posix_handles.h"
 #include "platform/timer.h"
 
 namespace marqel::platform {
@@ -103,7 +104,24 @@ class EventLoop final : public TimerFactory {
   std::deque<Ready> ready_;
   int nextId_ = 1;
   std::uint64_t timerTicks_ = 0;
-  int wakePipe_[2] = {-1, -1};
+  // Written by wake(), polled with the watches. Without it (the system gave no pipe) a wait
+  // simply runs to its end.
+  posix::UniqueFd wakeRead_;
+  posix::UniqueFd wakeWrite_;
+};
+
+// A watch of a descriptor on the loop for as long as this lives.
+class FdWatch {
+ public:
+  FdWatch(EventLoop& loop, int fd, std::function<void()> onReadable)
+      : loop_(loop), id_(loop.watchFd(fd, std::move(onReadable))) {}
+  ~FdWatch() { loop_.unwatchFd(id_); }
+  FdWatch(const FdWatch&) = delete;
+  FdWatch& operator=(const FdWatch&) = delete;
+
+ private:
+  EventLoop& loop_;
+  int id_;
 };
 
 }  // namespace marqel::platform

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "linux/posix/posix_handles.h"
+
 namespace marqel::test {
 namespace {
 
@@ -55,6 +57,7 @@ Screen RunDemoInATerminal(const std::vector<std::string>& args,
     ::execv(MARQEL_HOST_PATH, raw.data());
     ::_exit(127);
   }
+  const posix::UniqueFd terminal(master);
   Screen screen;
   const auto start = std::chrono::steady_clock::now();
   std::size_t sent = 0;
@@ -80,7 +83,6 @@ Screen RunDemoInATerminal(const std::vector<std::string>& args,
       break;
     }
   }
-  ::close(master);
   return screen;
 }
 

@@ -101,23 +101,19 @@ TEST(EventLoop, ATickThatRunsAModalLoopIsNotReenteredButOthersGoOn) {
 
 TEST(EventLoop, AWatchThatRunsAModalLoopIsNotOfferedItsInputAgain) {
   EventLoop loop(true);
-  int fds[2];
-  ASSERT_EQ(::pipe(fds), 0);
-  ASSERT_EQ(::write(fds[1], "x", 1), 1);
+  const posix::Pipe input = posix::OpenPipe(0);
+  ASSERT_EQ(::write(input.writeEnd.get(), "x", 1), 1);
   int calls = 0;
   int ticks = 0;
   auto timer = Started(loop, 10, [&] { ++ticks; });
-  const int watch = loop.watchFd(fds[0], [&] {
+  const FdWatch watch(loop, input.readEnd.get(), [&] {
     ++calls;
     loop.runUntil([&] { return ticks >= 3; });
     char c;
-    ASSERT_EQ(::read(fds[0], &c, 1), 1);
+    ASSERT_EQ(::read(input.readEnd.get(), &c, 1), 1);
   });
   loop.runUntil([&] { return calls == 1 && ticks >= 5; });
   EXPECT_EQ(calls, 1);
-  loop.unwatchFd(watch);
-  ::close(fds[0]);
-  ::close(fds[1]);
 }
 
 TEST(EventLoop, ATimerMayBeDestroyedByItsOwnTick) {

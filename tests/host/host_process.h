@@ -46,22 +46,19 @@ class HostLine {
     if (flags < 0 || ::fcntl(pty_.masterFd(), F_SETFL, flags | O_NONBLOCK) != 0) {
       throw std::system_error(errno, std::generic_category(), "pty master non-blocking");
     }
-    slave_ = ::open(pty_.slavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (slave_ < 0) {
+    slave_.reset(::open(pty_.slavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC));
+    if (!slave_) {
       throw std::system_error(errno, std::generic_category(), "open " + pty_.slavePath());
     }
   }
-  ~HostLine() { ::close(slave_); }
-  HostLine(const HostLine&) = delete;
-  HostLine& operator=(const HostLine&) = delete;
 
   const std::string& path() const { return pty_.slavePath(); }
   int master() const { return pty_.masterFd(); }
-  int slave() const { return slave_; }
+  int slave() const { return slave_.get(); }
 
  private:
   PtyPair pty_;
-  int slave_ = -1;
+  posix::UniqueFd slave_;
 };
 
 // A scratch directory with a copy of the module in it (so the settings file beside the module is
@@ -100,16 +97,13 @@ class ModuleDir {
 inline HostRun RunHost(const std::vector<std::string>& args, const HostLine& line,
                        std::chrono::milliseconds after = std::chrono::milliseconds(0),
                        const std::function<void(pid_t)>& whileRunning = {}) {
-  int outPipe[2];
-  int errPipe[2];
-  if (::pipe2(outPipe, O_CLOEXEC) != 0 || ::pipe2(errPipe, O_CLOEXEC) != 0) {
-    throw std::runtime_error("pipe");
-  }
+  posix::Pipe outPipe = posix::OpenPipe(O_CLOEXEC);
+  posix::Pipe errPipe = posix::OpenPipe(O_CLOEXEC);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
-  posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
+  posix_spawn_file_actions_adddup2(&actions, outPipe.writeEnd.get(), 1);
+  posix_spawn_file_actions_adddup2(&actions, errPipe.writeEnd.get(), 2);
   std::vector<std::string> argv{MARQEL_HOST_PATH};
   argv.insert(argv.end(), args.begin(), args.end());
   std::vector<char*> raw;
@@ -120,8 +114,9 @@ inline HostRun RunHost(const std::vector<std::string>& args, const HostLine& lin
     throw std::runtime_error("cannot start marqel-host");
   }
   posix_spawn_file_actions_destroy(&actions);
-  ::close(outPipe[1]);
-  ::close(errPipe[1]);
+  // Only the host holds the write ends now: their end of file is the host's.
+  outPipe.writeEnd.reset();
+  errPipe.writeEnd.reset();
 
   HostRun run;
   const auto started = std::chrono::steady_clock::now();
@@ -135,8 +130,8 @@ inline HostRun RunHost(const std::vector<std::string>& args, const HostLine& lin
       poked = true;
     }
     std::array<pollfd, 3> fds{{{line.master(), POLLIN, 0},
-                               {outOpen ? outPipe[0] : -1, POLLIN, 0},
-                               {errOpen ? errPipe[0] : -1, POLLIN, 0}}};
+                               {outOpen ? outPipe.readEnd.get() : -1, POLLIN, 0},
+                               {errOpen ? errPipe.readEnd.get() : -1, POLLIN, 0}}};
     ::poll(fds.data(), fds.size(), 20);
     char buffer[4096];
     if ((fds[0].revents & POLLIN) != 0) {
@@ -145,7 +140,7 @@ inline HostRun RunHost(const std::vector<std::string>& args, const HostLine& lin
     }
     for (int i = 1; i <= 2; ++i) {
       if ((fds[static_cast<std::size_t>(i)].revents & (POLLIN | POLLHUP)) == 0) continue;
-      const int fd = i == 1 ? outPipe[0] : errPipe[0];
+      const int fd = i == 1 ? outPipe.readEnd.get() : errPipe.readEnd.get();
       const ssize_t got = ::read(fd, buffer, sizeof buffer);
       if (got > 0) {
         (i == 1 ? run.out : run.err).append(buffer, static_cast<std::size_t>(got));
@@ -171,8 +166,6 @@ inline HostRun RunHost(const std::vector<std::string>& args, const HostLine& lin
   while ((got = ::read(line.master(), buffer, sizeof buffer)) > 0) {
     run.line.insert(run.line.end(), buffer, buffer + got);
   }
-  ::close(outPipe[0]);
-  ::close(errPipe[0]);
   return run;
 }
 

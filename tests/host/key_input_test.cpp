@@ -8,18 +8,13 @@
 #include <chrono>
 #include <string>
 
-#include "linux/platform/unique_fd.h"
+#include "linux/posix/posix_handles.h"
 
 namespace marqel::host {
 namespace {
 
-using platform::linux_::UniqueFd;
-
 TEST(KeyInput, ReadsKeysWhileTheInputIsOpenAndStopsAtItsEnd) {
-  int ends[2];
-  ASSERT_EQ(::pipe(ends), 0);
-  const UniqueFd readEnd(ends[0]);
-  UniqueFd writeEnd(ends[1]);
+  auto [readEnd, writeEnd] = posix::OpenPipe(0);
 
   platform::EventLoop loop;
   bool timedOut = false;

@@ -2,10 +2,14 @@
 #include "player_script/script.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 
 #include "linux/host/run_command.h"
+#include "linux/players/player_choice.h"
 
 namespace marqel::players {
 namespace {
@@ -110,6 +114,25 @@ TEST(Script, MalformedLinesNameFileLineAndWhatIsWrong) {
 
 TEST(Script, AMissingFileIsAScriptError) {
   EXPECT_THROW(LoadScript("/nonexistent/player.txt"), ScriptError);
+}
+
+TEST(PlayerOption, NamesAStandInOrSaysWhatIsWrong) {
+  const auto file = std::filesystem::temp_directory_path() /
+                    ("marqel-player-choice-" + std::to_string(::getpid()) + ".txt");
+  std::ofstream(file) << "state 1\ntick 2\n";
+  const PlayerChoice sim = ChoosePlayer("sim");
+  EXPECT_EQ(sim.kind, PlayerChoice::Kind::Simulated);
+  EXPECT_FALSE(sim.unattended() || sim.playsInVirtualTime());
+  const PlayerChoice scripted = ChoosePlayer("script:" + file.string());
+  EXPECT_EQ(scripted.kind, PlayerChoice::Kind::Scripted);
+  EXPECT_TRUE(scripted.unattended() && scripted.playsInVirtualTime());
+  EXPECT_EQ(scripted.script.commands.size(), 2u);
+  std::filesystem::remove(file);
+
+  EXPECT_THROW(ChoosePlayer("script:" + file.string()), ScriptError);
+  for (const char* bad : {"", "Sim", "simulated", "script"}) {
+    EXPECT_THROW(ChoosePlayer(bad), std::invalid_argument) << bad;
+  }
 }
 
 TEST(ComPortOption, ReadsNumberEqualsDevice) {

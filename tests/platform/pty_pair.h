@@ -1,9 +1,7 @@
 #pragma once
 // A pseudo-terminal pair standing in for a serial line: the code under test opens slavePath() as
 // its device, and the test reads what went out on the line from the master side.
-#include <fcntl.h>
 #include <poll.h>
-#include <stdlib.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,42 +9,23 @@
 #include <chrono>
 #include <cstdint>
 #include <string>
-#include <system_error>
 #include <vector>
+
+#include "linux/posix/terminal.h"
 
 namespace marqel::test {
 
 class PtyPair {
  public:
-  PtyPair() {
-    master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (master_ < 0) {
-      throw std::system_error(errno, std::generic_category(), "posix_openpt");
-    }
-    char name[128];
-    if (::grantpt(master_) != 0 || ::unlockpt(master_) != 0 ||
-        ::ptsname_r(master_, name, sizeof name) != 0) {
-      const int error = errno;
-      closeMaster();
-      throw std::system_error(error, std::generic_category(), "pty setup");
-    }
-    slavePath_ = name;
-  }
-  ~PtyPair() { closeMaster(); }
-  PtyPair(const PtyPair&) = delete;
-  PtyPair& operator=(const PtyPair&) = delete;
+  // Throws std::system_error.
+  PtyPair() : pty_(posix::OpenPtyMaster(posix::Blocking::Block)) {}
 
-  int masterFd() const { return master_; }
-  const std::string& slavePath() const { return slavePath_; }
+  int masterFd() const { return pty_.fd.get(); }
+  const std::string& slavePath() const { return pty_.slavePath; }
 
   // Hangs up the line, as pulling out a USB adapter does: from then on every descriptor open on
   // the slave gets EIO.
-  void closeMaster() {
-    if (master_ >= 0) {
-      ::close(master_);
-      master_ = -1;
-    }
-  }
+  void closeMaster() { pty_.fd.reset(); }
 
   // Every byte that arrives until the line has stayed quiet for `quiet`.
   std::vector<std::uint8_t> readAvailable(
@@ -77,11 +56,11 @@ class PtyPair {
   // slave side is closed and nothing is left to read.
   bool readSome(std::vector<std::uint8_t>& bytes, std::chrono::milliseconds wait,
                 std::size_t limit = 4096) const {
-    if (master_ < 0) {
+    if (!pty_.fd) {
       return false;
     }
     for (;;) {
-      pollfd ready{master_, POLLIN, 0};
+      pollfd ready{masterFd(), POLLIN, 0};
       const int polled = ::poll(&ready, 1, static_cast<int>(wait.count()));
       if (polled < 0 && errno == EINTR) {
         continue;
@@ -90,7 +69,7 @@ class PtyPair {
         return false;
       }
       std::uint8_t buffer[4096];
-      const ssize_t got = ::read(master_, buffer, std::min(limit, sizeof buffer));
+      const ssize_t got = ::read(masterFd(), buffer, std::min(limit, sizeof buffer));
       if (got < 0 && errno == EINTR) {
         continue;
       }
@@ -102,8 +81,7 @@ class PtyPair {
     }
   }
 
-  int master_ = -1;
-  std::string slavePath_;
+  posix::PtyMaster pty_;
 };
 
 }  // namespace marqel::test

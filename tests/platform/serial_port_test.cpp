@@ -301,14 +301,12 @@ struct ChildOpen {
 constexpr uid_t kUnprivileged = 65534;  // nobody
 
 ChildOpen OpenInChild(SerialPortFactory& factory, std::int16_t number) {
-  int pipeFds[2];
-  if (::pipe2(pipeFds, O_CLOEXEC) != 0) return {true, {}, {}, "pipe failed"};
+  int ends[2];
+  if (::pipe2(ends, O_CLOEXEC) != 0) return {true, {}, {}, "pipe failed"};
+  posix::UniqueFd readEnd(ends[0]);
+  posix::UniqueFd writeEnd(ends[1]);
   const pid_t pid = ::fork();
-  if (pid < 0) {
-    ::close(pipeFds[0]);
-    ::close(pipeFds[1]);
-    return {true, {}, {}, "fork failed"};
-  }
+  if (pid < 0) return {true, {}, {}, "fork failed"};
   if (pid == 0) {
     // The answer: "S" not staged, "O" opened, or "E<number>\n<description>".
     std::string answer;
@@ -328,31 +326,31 @@ ChildOpen OpenInChild(SerialPortFactory& factory, std::int16_t number) {
     const char* at = answer.data();
     std::size_t left = answer.size();
     while (left > 0) {
-      const ssize_t written = ::write(pipeFds[1], at, left);
+      const ssize_t written = ::write(writeEnd.get(), at, left);
       if (written <= 0) break;
       at += written;
       left -= static_cast<std::size_t>(written);
     }
     ::_exit(0);  // no exit handlers of the test process in the child
   }
-  ::close(pipeFds[1]);
+  writeEnd.reset();
 
   // Never waits longer than this for the child, whatever it does.
   const auto deadline = std::chrono::steady_clock::now() + 10s;
   std::string answer;
   bool ended = false;
   while (!ended && std::chrono::steady_clock::now() < deadline) {
-    pollfd ready{pipeFds[0], POLLIN, 0};
+    pollfd ready{readEnd.get(), POLLIN, 0};
     if (::poll(&ready, 1, 100) <= 0) continue;
     char buffer[512];
-    const ssize_t got = ::read(pipeFds[0], buffer, sizeof buffer);
+    const ssize_t got = ::read(readEnd.get(), buffer, sizeof buffer);
     if (got > 0) {
       answer.append(buffer, static_cast<std::size_t>(got));
     } else if (got == 0 || errno != EINTR) {
       ended = true;
     }
   }
-  ::close(pipeFds[0]);
+  readEnd.reset();
   int status = 0;
   while (::waitpid(pid, &status, WNOHANG) == 0) {
     if (std::chrono::steady_clock::now() >= deadline) {

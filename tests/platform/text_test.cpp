@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "common/unique_resource.h"
 #include "linux/platform/cp1252_code_page.h"
 #include "linux/platform/locale_text_case.h"
 
@@ -50,9 +51,17 @@ TEST(Cp1252CodePageTest, CodeOfCharacters) {
   }
 }
 
+// The C library's converter, closed however the test ends.
+struct IconvTraits {
+  using Handle = iconv_t;
+  static iconv_t invalid() noexcept { return reinterpret_cast<iconv_t>(std::intptr_t{-1}); }
+  static void close(iconv_t converter) noexcept { ::iconv_close(converter); }
+};
+
 TEST(Cp1252CodePageTest, DecodesDefinedBytesAsTheCLibraryDoes) {
-  const iconv_t converter = ::iconv_open("UTF-16LE", "CP1252");
-  if (converter == reinterpret_cast<iconv_t>(static_cast<std::intptr_t>(-1))) {
+  const UniqueResource<IconvTraits> owner(::iconv_open("UTF-16LE", "CP1252"));
+  const iconv_t converter = owner.get();
+  if (!owner) {
     GTEST_SKIP() << "the C library has no CP1252 converter";
   }
   const Cp1252CodePage page;
@@ -71,7 +80,6 @@ TEST(Cp1252CodePageTest, DecodesDefinedBytesAsTheCLibraryDoes) {
     const auto expected = static_cast<char16_t>(out[0] | (out[1] << 8));
     EXPECT_EQ(page.fromAnsi(std::string(1, in)), std::u16string(1, expected)) << "byte " << byte;
   }
-  ::iconv_close(converter);
 }
 
 TEST(Cp1252CodePageTest, WholeTexts) {

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "link_bytes.h"
+#include "linux/posix/posix_handles.h"
 #include "tests/support/wire.h"
 #include "vlcd/recording.h"
 
@@ -111,10 +112,10 @@ TEST_F(ProgramTest, PtyKeepsWorkingWhenTheWriterReopensIt) {
   ASSERT_EQ(path.rfind("/dev/pts/", 0), 0u) << path;
 
   for (const Bytes& part : {startupBytes(), kPlaying, kBarAndContrast}) {
-    const int port = open(path.c_str(), O_WRONLY | O_NOCTTY);
-    ASSERT_GE(port, 0);
-    EXPECT_EQ(write(port, part.data(), part.size()), static_cast<ssize_t>(part.size()));
-    close(port);
+    posix::UniqueFd port(open(path.c_str(), O_WRONLY | O_NOCTTY));
+    ASSERT_TRUE(port.valid());
+    EXPECT_EQ(write(port.get(), part.data(), part.size()), static_cast<ssize_t>(part.size()));
+    port.reset();
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
   const std::string out = finish(program);

@@ -1,6 +1,7 @@
 #include "windows/platform/com_serial_port.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "common/runtime_error.h"
 #include "windows/platform/precise_delay.h"
@@ -17,12 +18,6 @@ constexpr DWORD kWriteTimeoutMs = 2000;
 // 10 bits a byte (8N1) at 9600 baud.
 constexpr std::int64_t kBitsPerByte = 10;
 constexpr std::int64_t kBaud = 9600;
-
-void CloseQuietly(HANDLE handle) {
-  if (handle != INVALID_HANDLE_VALUE) {
-    ::CloseHandle(handle);
-  }
-}
 
 }  // namespace
 
@@ -56,9 +51,9 @@ void ComSerialPort::open() {
   }
   const std::wstring path = SerialDevicePath(port_);
   // No sharing: the port is ours alone while it is open.
-  HANDLE handle = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) {
+  UniqueFileHandle port(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!port) {
     const DWORD error = ::GetLastError();
     const std::string text = label() + ": " + SystemErrorText(error);
     switch (error) {
@@ -76,9 +71,10 @@ void ComSerialPort::open() {
     }
   }
 
+  // The port closes with its owner when a setting fails.
+  const HANDLE handle = port.get();
   const auto fail = [&](const char* what) {
     const DWORD error = ::GetLastError();
-    CloseQuietly(handle);
     throw RuntimeError(err::kPortSetupFailed,
                        label() + ": " + what + " (" + SystemErrorText(error) + ")");
   };
@@ -117,7 +113,7 @@ void ComSerialPort::open() {
     fail("cannot set the timeouts");
   }
   ::PurgeComm(handle, PURGE_RXCLEAR | PURGE_TXCLEAR);
-  handle_ = handle;
+  handle_ = std::move(port);
 }
 
 void ComSerialPort::close() {
@@ -125,9 +121,8 @@ void ComSerialPort::close() {
     return;
   }
   // The bytes already queued (the clear commands before a stop) still reach the display.
-  ::FlushFileBuffers(handle_);
-  ::CloseHandle(handle_);
-  handle_ = INVALID_HANDLE_VALUE;
+  ::FlushFileBuffers(handle_.get());
+  handle_.reset();
 }
 
 void ComSerialPort::raiseSendFailure(DWORD error) const {
@@ -140,7 +135,7 @@ void ComSerialPort::output(std::uint8_t byte) {
     throw RuntimeError(err::kPortNotOpen, "Operation valid only when the port is open");
   }
   DWORD written = 0;
-  if (!::WriteFile(handle_, &byte, 1, &written, nullptr)) {
+  if (!::WriteFile(handle_.get(), &byte, 1, &written, nullptr)) {
     raiseSendFailure(::GetLastError());
   }
   if (written != 1) {
@@ -153,7 +148,7 @@ void ComSerialPort::drain() {
   if (!portOpen()) {
     return;
   }
-  if (!::FlushFileBuffers(handle_)) {
+  if (!::FlushFileBuffers(handle_.get())) {
     raiseSendFailure(::GetLastError());
   }
   WaitUntilCounter(lineIdleAt_);

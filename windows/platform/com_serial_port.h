@@ -16,6 +16,7 @@
 #include <string>
 
 #include "platform/serial_port.h"
+#include "windows/platform/win32_handles.h"
 
 namespace marqel::platform::win32 {
 
@@ -30,7 +31,7 @@ class ComSerialPort final : public SerialPort {
   ComSerialPort& operator=(const ComSerialPort&) = delete;
 
   void setCommPort(std::int16_t port) override;
-  bool portOpen() const override { return handle_ != INVALID_HANDLE_VALUE; }
+  bool portOpen() const override { return handle_.valid(); }
   void open() override;
   // Lets queued bytes go out first; never raises.
   void close() override;
@@ -44,7 +45,7 @@ class ComSerialPort final : public SerialPort {
   [[noreturn]] void raiseSendFailure(DWORD error) const;
 
   std::int16_t port_ = 1;
-  HANDLE handle_ = INVALID_HANDLE_VALUE;
+  UniqueFileHandle handle_;
   // When the bytes written so far will have left a 9600-baud line (performance counter).
   std::int64_t lineIdleAt_ = 0;
 };

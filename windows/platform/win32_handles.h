@@ -1,8 +1,8 @@
 #pragma once
 // Owners for the Win32 handle kinds Marqel holds, one line each over UniqueResource. A handle is
 // released only by its owner, never by hand.
-#include <windows.h>
 #include <oleauto.h>
+#include <windows.h>
 
 #include "common/unique_resource.h"
 
@@ -21,6 +21,12 @@ struct File {
   using Handle = HANDLE;
   static Handle invalid() noexcept { return INVALID_HANDLE_VALUE; }
   static void close(Handle handle) noexcept { ::CloseHandle(handle); }
+};
+// A directory search of FindFirstFile.
+struct FindSearch {
+  using Handle = HANDLE;
+  static Handle invalid() noexcept { return INVALID_HANDLE_VALUE; }
+  static void close(Handle search) noexcept { ::FindClose(search); }
 };
 struct RegistryKey {
   using Handle = HKEY;
@@ -52,10 +58,17 @@ struct GdiObject {
 
 using UniqueHandle = UniqueResource<handle_traits::Kernel>;
 using UniqueFileHandle = UniqueResource<handle_traits::File>;
+using UniqueFindHandle = UniqueResource<handle_traits::FindSearch>;
 using UniqueHkey = UniqueResource<handle_traits::RegistryKey>;
 using UniqueBstr = UniqueResource<handle_traits::Bstr>;
 using UniqueModule = UniqueResource<handle_traits::Module>;
 using UniqueWindow = UniqueResource<handle_traits::Window>;
 using UniqueGdiObject = UniqueResource<handle_traits::GdiObject>;
+
+// Closes the file now and answers whether the system accepted the close: a write the system
+// deferred can fail only here.
+inline bool CloseReporting(UniqueFileHandle& file) {
+  return ::CloseHandle(file.release()) != FALSE;
+}
 
 }  // namespace marqel::platform::win32

@@ -5,6 +5,7 @@
 #include "common/runtime_error.h"
 #include "common/utf.h"
 #include "windows/platform/module_file_info.h"
+#include "windows/platform/win32_handles.h"
 #include "windows/platform/win32_text.h"
 
 namespace marqel::platform::win32 {
@@ -35,29 +36,6 @@ namespace {
   }
 }
 
-class FileHandle {
- public:
-  explicit FileHandle(HANDLE handle) : handle_(handle) {}
-  ~FileHandle() {
-    if (valid()) {
-      ::CloseHandle(handle_);
-    }
-  }
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-  bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-  HANDLE get() const { return handle_; }
-  // Closes now, reporting whether the system accepted the close.
-  bool close() {
-    const bool closed = ::CloseHandle(handle_) != FALSE;
-    handle_ = INVALID_HANDLE_VALUE;
-    return closed;
-  }
-
- private:
-  HANDLE handle_;
-};
-
 }  // namespace
 
 bool Win32SettingsFiles::isOrdinaryFile(const std::u16string& path) const {
@@ -72,8 +50,9 @@ bool Win32SettingsFiles::isOrdinaryFile(const std::u16string& path) const {
 
 std::string Win32SettingsFiles::readAll(const std::u16string& path) const {
   const std::wstring wide = WideFrom(path);
-  FileHandle file(::CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  const UniqueFileHandle file(::CreateFileW(wide.c_str(), GENERIC_READ,
+                                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                            OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!file.valid()) {
     RaiseFileError(::GetLastError(), path);
   }
@@ -102,13 +81,11 @@ void Win32SettingsFiles::replaceContent(const std::u16string& path, std::string_
   if (::GetTempFileNameW(directory.c_str(), L"mq", 0, temporary) == 0) {
     RaiseFileError(::GetLastError(), path);
   }
-  FileHandle file(::CreateFileW(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  UniqueFileHandle file(::CreateFileW(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
   const auto discard = [&](DWORD error) {
     // Closed first: the handle shares nothing, so the file cannot go while it is open.
-    if (file.valid()) {
-      file.close();
-    }
+    file.reset();
     ::DeleteFileW(temporary);
     RaiseFileError(error, path);
   };
@@ -130,7 +107,7 @@ void Win32SettingsFiles::replaceContent(const std::u16string& path, std::string_
   if (!::FlushFileBuffers(file.get())) {
     discard(::GetLastError());
   }
-  if (!file.close()) {
+  if (!CloseReporting(file)) {
     discard(::GetLastError());
   }
   if (!::MoveFileExW(temporary, target.c_str(),

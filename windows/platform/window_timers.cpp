@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "common/runtime_error.h"
+#include "windows/platform/win32_handles.h"
 #include "windows/platform/win32_text.h"
 
 namespace marqel::platform::win32 {
@@ -14,18 +15,18 @@ constexpr UINT_PTR kTimerId = 1;
 class WindowTimer final : public Timer {
  public:
   WindowTimer(HINSTANCE module, std::function<void()> onTick) : onTick_(std::move(onTick)) {
-    window_ = ::CreateWindowExW(0, kWindowClassName, L"Form1", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                module, this);
-    if (window_ == nullptr) {
+    window_.reset(::CreateWindowExW(0, kWindowClassName, L"Form1", 0, 0, 0, 0, 0, HWND_MESSAGE,
+                                    nullptr, module, this));
+    if (!window_) {
       throw RuntimeError(err::kOutOfMemory, "cannot create the link window (" +
                                                 SystemErrorText(::GetLastError()) + ")");
     }
   }
+  // The window goes with its owner, after this.
   ~WindowTimer() override {
-    ::KillTimer(window_, kTimerId);
+    ::KillTimer(window_.get(), kTimerId);
     // A tick already queued finds no timer object behind the window any more.
-    ::SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
-    ::DestroyWindow(window_);
+    ::SetWindowLongPtrW(window_.get(), GWLP_USERDATA, 0);
   }
   WindowTimer(const WindowTimer&) = delete;
   WindowTimer& operator=(const WindowTimer&) = delete;
@@ -60,9 +61,9 @@ class WindowTimer final : public Timer {
   // the last change.
   void restart() {
     if (enabled_ && interval_ > 0) {
-      ::SetTimer(window_, kTimerId, static_cast<UINT>(interval_), nullptr);
+      ::SetTimer(window_.get(), kTimerId, static_cast<UINT>(interval_), nullptr);
     } else {
-      ::KillTimer(window_, kTimerId);
+      ::KillTimer(window_.get(), kTimerId);
     }
   }
 
@@ -82,7 +83,7 @@ class WindowTimer final : public Timer {
   }
 
   std::function<void()> onTick_;
-  HWND window_ = nullptr;
+  UniqueWindow window_;
   std::int32_t interval_ = 0;
   bool enabled_ = false;
   bool ticking_ = false;

@@ -23,11 +23,13 @@
 #include <string>
 #include <vector>
 
+#include "common/unique_resource.h"
 #include "common/utf.h"
-#include "windows/views/config_dialog_ids.h"
-#include "windows/platform/core_platform.h"
-#include "windows/platform/win32_text.h"
 #include "player_script/script.h"
+#include "windows/platform/core_platform.h"
+#include "windows/platform/win32_handles.h"
+#include "windows/platform/win32_text.h"
+#include "windows/views/config_dialog_ids.h"
 #include "windows/wrapper/gen_plugin_header.h"
 
 namespace {
@@ -38,7 +40,17 @@ using Kind = ScriptCommand::Kind;
 using marqel::platform::kIpcGetOutputTime;
 using marqel::platform::kIpcIsPlaying;
 using marqel::platform::win32::U16From;
+using marqel::platform::win32::UniqueModule;
+using marqel::platform::win32::UniqueWindow;
 using marqel::platform::win32::WideFrom;
+
+// The C runtime's files, for the log.
+struct CFileTraits {
+  using Handle = FILE*;
+  static FILE* invalid() noexcept { return nullptr; }
+  static void close(FILE* file) noexcept { std::fclose(file); }
+};
+using UniqueCFile = marqel::UniqueResource<CFileTraits>;
 
 constexpr UINT_PTR kContinueTimer = 1;
 constexpr UINT_PTR kMessageBoxTimer = 2;
@@ -51,6 +63,7 @@ struct PlayerState {
 };
 
 PlayerState g_player;
+// Owned by main; the window procedure and the log lines reach them here.
 HWND g_main = nullptr;
 FILE* g_log = nullptr;
 marqel::windows::GeneralPurposePlugin* g_plugin = nullptr;
@@ -349,8 +362,9 @@ int main(int argc, char** argv) {
   const std::string wrapperPath = argv[1];
   const std::string scriptPath = argv[2];
   g_logPath = argv[3];
-  g_log = std::fopen(argv[3], "wb");  // "\n" line ends, as the Linux side reads them
-  if (g_log == nullptr) {
+  const UniqueCFile log(std::fopen(argv[3], "wb"));  // "\n" line ends, as the Linux side reads them
+  g_log = log.get();
+  if (!log) {
     std::fprintf(stderr, "cannot write %s\n", argv[3]);
     return 2;
   }
@@ -372,20 +386,22 @@ int main(int argc, char** argv) {
   windowClass.hbrBackground = ::GetSysColorBrush(COLOR_WINDOW);
   windowClass.lpszClassName = L"MarqelTestPlayer";
   ::RegisterClassExW(&windowClass);
-  g_main = ::CreateWindowExW(0, L"MarqelTestPlayer", L"Winamp", WS_OVERLAPPEDWINDOW, 20, 20, 360,
-                             120, nullptr, nullptr, instance, nullptr);
+  const UniqueWindow mainWindow(::CreateWindowExW(0, L"MarqelTestPlayer", L"Winamp",
+                                                  WS_OVERLAPPEDWINDOW, 20, 20, 360, 120, nullptr,
+                                                  nullptr, instance, nullptr));
+  g_main = mainWindow.get();
   ::ShowWindow(g_main, SW_SHOW);
   ::SetTimer(g_main, kMessageBoxTimer, 100, nullptr);
 
   const std::wstring wideWrapper = Wide(wrapperPath);
-  HMODULE wrapper = ::LoadLibraryW(wideWrapper.c_str());
-  if (wrapper == nullptr) {
+  UniqueModule wrapper(::LoadLibraryW(wideWrapper.c_str()));
+  if (!wrapper) {
     Log("error: cannot load %s (error %lu)", wrapperPath.c_str(), ::GetLastError());
     return 3;
   }
   const auto entry =
       reinterpret_cast<marqel::windows::GetGeneralPurposePluginFn>(reinterpret_cast<void*>(
-          ::GetProcAddress(wrapper, marqel::windows::kGetGeneralPurposePluginName)));
+          ::GetProcAddress(wrapper.get(), marqel::windows::kGetGeneralPurposePluginName)));
   if (entry == nullptr) {
     Log("error: %s exports no %s", wrapperPath.c_str(),
         marqel::windows::kGetGeneralPurposePluginName);
@@ -395,12 +411,11 @@ int main(int argc, char** argv) {
   Log("header: version=0x%X description=\"%s\"", static_cast<unsigned>(g_plugin->version),
       g_plugin->description);
   g_plugin->hwndParent = g_main;
-  g_plugin->hDllInstance = wrapper;
+  g_plugin->hDllInstance = wrapper.get();
   const int initialised = g_plugin->init();
   Log("init: %d", initialised);
   Log("description: \"%s\"", g_plugin->description);
   if (initialised != 0) {
-    ::FreeLibrary(wrapper);
     return 4;
   }
 
@@ -412,9 +427,7 @@ int main(int argc, char** argv) {
   g_plugin->quit();
   Log("quit");
   Pump(200);  // a message box the quit may have left is answered and gone
-  ::FreeLibrary(wrapper);
+  wrapper.reset();
   Log("unloaded");
-  ::DestroyWindow(g_main);
-  std::fclose(g_log);
   return 0;
 }

@@ -9,6 +9,7 @@
 #include "gen_plugin_header.h"
 #include "gen_wrapper.h"
 #include "marqel.h"
+#include "plugin/com/com_ptr.h"
 #include "wrapper_host.h"
 
 namespace {
@@ -30,7 +31,7 @@ GeneralPurposePlugin g_header = {marqel::windows::kGeneralPurposePluginVersion,
                                  nullptr,
                                  nullptr};
 WrapperHost g_host(g_header);
-IBrelWinAmpGenPlugin* g_plugin = nullptr;
+marqel::com::ComPtr<IBrelWinAmpGenPlugin> g_plugin;
 bool g_comStarted = false;
 
 void Report(const wchar_t* what, HRESULT status) {
@@ -47,27 +48,25 @@ void StopCom() {
 }
 
 int __cdecl Init() {
-  if (g_plugin != nullptr) {
+  if (g_plugin) {
     return 0;
   }
   const HRESULT started = ::CoInitialize(nullptr);
   // S_FALSE: the player started COM on this thread already; it still takes one uninitialise.
   g_comStarted = SUCCEEDED(started);
-  void* created = nullptr;
   const HRESULT status = ::CoCreateInstance(CLSID_Tolvane, nullptr, CLSCTX_INPROC_SERVER,
-                                            IID_IBrelWinAmpGenPlugin, &created);
-  if (FAILED(status) || created == nullptr) {
+                                            IID_IBrelWinAmpGenPlugin, g_plugin.put());
+  if (FAILED(status) || !g_plugin) {
+    g_plugin.reset();
     Report(L"Marqel could not be started: is Marqel.dll registered (regsvr32 Marqel.dll)?", status);
     StopCom();
     return 1;
   }
-  g_plugin = static_cast<IBrelWinAmpGenPlugin*>(created);
   const HRESULT initialised = g_plugin->Initialize(&g_host);
   if (FAILED(initialised)) {
     Report(L"Marqel could not be initialised", initialised);
     g_plugin->Quit();
-    g_plugin->Release();
-    g_plugin = nullptr;
+    g_plugin.reset();
     StopCom();
     return 1;
   }
@@ -75,7 +74,7 @@ int __cdecl Init() {
 }
 
 void __cdecl Config() {
-  if (g_plugin != nullptr) {
+  if (g_plugin) {
     const HRESULT status = g_plugin->Configure();
     if (FAILED(status)) {
       Report(L"Marqel's configuration failed", status);
@@ -84,15 +83,24 @@ void __cdecl Config() {
 }
 
 void __cdecl Quit() {
-  if (g_plugin != nullptr) {
+  if (g_plugin) {
     g_plugin->Quit();
-    g_plugin->Release();
-    g_plugin = nullptr;
+    g_plugin.reset();
   }
   StopCom();
 }
 
 }  // namespace
+
+// At process exit the component's DLL, loaded after this one, is gone first, and nothing may call
+// into it then: a plug-in the player never quit is let go without a Release. (The C runtime runs
+// this before the destructors of this DLL's globals.)
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
+  if (reason == DLL_PROCESS_DETACH && reserved != nullptr) {
+    g_plugin.detach();
+  }
+  return TRUE;
+}
 
 extern "C" __declspec(dllexport) GeneralPurposePlugin* __cdecl winampGetGeneralPurposePlugin() {
   return &g_header;

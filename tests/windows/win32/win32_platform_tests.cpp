@@ -17,17 +17,18 @@
 
 #include "common/runtime_error.h"
 #include "common/utf.h"
+#include "plugin/host_link.h"
 #include "windows/platform/ansi_code_page.h"
 #include "windows/platform/com_serial_port.h"
 #include "windows/platform/module_file_info.h"
 #include "windows/platform/precise_delay.h"
 #include "windows/platform/system_text_case.h"
 #include "windows/platform/user32_player_windows.h"
-#include "windows/views/win32_dialog_views.h"
+#include "windows/platform/win32_handles.h"
 #include "windows/platform/win32_settings_files.h"
 #include "windows/platform/win32_text.h"
 #include "windows/platform/window_timers.h"
-#include "plugin/host_link.h"
+#include "windows/views/win32_dialog_views.h"
 
 namespace {
 
@@ -73,13 +74,12 @@ std::wstring TempFolder() {
 
 int FilesIn(const std::wstring& folder) {
   WIN32_FIND_DATAW found{};
-  HANDLE search = ::FindFirstFileW((folder + L"\\*").c_str(), &found);
+  const UniqueFindHandle search(::FindFirstFileW((folder + L"\\*").c_str(), &found));
   int count = 0;
-  if (search == INVALID_HANDLE_VALUE) return 0;
+  if (!search) return 0;
   do {
     if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) ++count;
-  } while (::FindNextFileW(search, &found));
-  ::FindClose(search);
+  } while (::FindNextFileW(search.get(), &found));
   return count;
 }
 
@@ -278,10 +278,11 @@ void PlayerWindows() {
   windowClass.hInstance = ::GetModuleHandleW(nullptr);
   windowClass.lpszClassName = L"MarqelTestWindow";
   ::RegisterClassW(&windowClass);
-  HWND window = ::CreateWindowW(L"MarqelTestWindow", L"7. Artist - Title - Winamp", WS_OVERLAPPED,
-                                0, 0, 10, 10, nullptr, nullptr, windowClass.hInstance, nullptr);
+  const UniqueWindow window(::CreateWindowW(L"MarqelTestWindow", L"7. Artist - Title - Winamp",
+                                            WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
+                                            windowClass.hInstance, nullptr));
   const auto handle =
-      static_cast<marqel::platform::WindowHandle>(reinterpret_cast<LONG_PTR>(window));
+      static_cast<marqel::platform::WindowHandle>(reinterpret_cast<LONG_PTR>(window.get()));
   User32PlayerWindows windows;
   Expect(windows.GetWindowTextLengthA(handle) == 26, "player window: text length");
   char buffer[64];
@@ -299,7 +300,6 @@ void PlayerWindows() {
          "player window: user messages are answered");
   Expect(windows.GetWindowTextLengthA(0) == 0 && windows.SendMessageA(0, 0x400, 0, 104) == 0,
          "player window: no window answers 0");
-  ::DestroyWindow(window);
 }
 
 void Timers() {
