@@ -78,7 +78,10 @@ start_lcd session
 import_reg "$run/player.reg"
 
 setup() { timeout 120 "$wine" "$(wine_path "$installer")" "$@" >>"$run/setup.log" 2>&1; }
-class_server() { timeout 60 "$wine" reg query "HKCR\\CLSID\\$clsid\\InprocServer32" 2>&1 | tr -d '\r'; }
+view=()  # the registry view the installer writes, where it differs from that of wine's reg
+class_server() {
+  timeout 60 "$wine" reg query "HKCR\\CLSID\\$clsid\\InprocServer32" "${view[@]}" 2>&1 | tr -d '\r'
+}
 installed_as_built() {  # installed_as_built PLUGINS_DIR
   cmp "$bin/module/Marqel.dll" "$1/Marqel.dll" && cmp "$bin/wrapper/gen_marqel_wrap.dll" \
     "$1/gen_marqel_wrap.dll" && test -f "$1/Marqel-uninstall.exe"
@@ -91,7 +94,8 @@ absent() { ! "$@"; }
 # folder (which does the work) has finished.
 quiet_uninstall() {  # quiet_uninstall EXTRA_OPTION...
   local line exe
-  line=$(timeout 60 "$wine" reg query "$entry" /v QuietUninstallString 2>/dev/null | tr -d '\r' |
+  line=$(timeout 60 "$wine" reg query "$entry" /v QuietUninstallString "${view[@]}" 2>/dev/null |
+    tr -d '\r' |
     sed -n 's/^ *QuietUninstallString *REG_SZ *//p')
   exe=${line#\"}
   exe=${exe%%\"*}
@@ -208,5 +212,35 @@ printf ' 2 \r\n 7 \r\n' >"$drive/Other/Plugins/gen_marqel.ini"
 quiet_uninstall /REMOVESETTINGS
 check "/REMOVESETTINGS: the Plugins folder is left empty" listing_is "$drive/Other/Plugins"
 check "the class is unregistered again" absent timeout 60 "$wine" reg query "HKCR\\CLSID\\$clsid"
+
+# --- 5. the shipped installer on 64-bit Windows --------------------------------------------------
+# The 32-bit component belongs in the 32-bit registry view, where the 32-bit player looks for it,
+# registered by the 32-bit regsvr32; the player lives under "Program Files (x86)".
+if [ "$arch" = win32 ] && "$wine64" --version >/dev/null 2>&1; then
+  phase "on 64-bit Windows"
+  export WINEPREFIX=$run/prefix64 WINEARCH=win64
+  wine=$wine64
+  view=(/reg:32)
+  timeout 180 "$wine" wineboot --init >"$run/wineboot64.log" 2>&1
+  restart_server
+  mkdir -p "$WINEPREFIX/drive_c/Program Files (x86)/Player/Plugins"
+  timeout 60 "$wine" reg add 'HKCU\Software\Winamp' /ve /d 'C:\Program Files (x86)\Player' /f \
+    >>"$run/reg.log" 2>&1
+  setup /S
+  check "64-bit Windows: silent install succeeds" test $? -eq 0
+  class_server >"$run/class64.txt"
+  check "64-bit Windows: the class is in the 32-bit view, naming the installed DLL" \
+    contains "$run/class64.txt" 'C:\Program Files (x86)\Player\Plugins\Marqel.dll'
+  check "64-bit Windows: and not in the 64-bit view" \
+    absent timeout 60 "$wine" reg query "HKCR\\CLSID\\$clsid" /reg:64
+  quiet_uninstall
+  all_gone() {
+    absent timeout 60 "$wine" reg query "HKCR\\CLSID\\$clsid" /reg:32 &&
+      listing_is "$WINEPREFIX/drive_c/Program Files (x86)/Player/Plugins"
+  }
+  check "64-bit Windows: the uninstaller unregisters it and removes our files" all_gone
+elif [ "$arch" = win32 ]; then
+  echo "note: no 64-bit Wine here: the installer was not tried on 64-bit Windows"
+fi
 
 finish "installer tests"

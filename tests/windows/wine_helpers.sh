@@ -9,13 +9,15 @@ banner() {
   echo "======================================================================"
 }
 
-# Sets arch (win32 or win64), preset (windows or windows-x64), wine and wineserver; exits 77
+# Sets arch (win32 or win64), preset (windows or windows-x64), wine, wine64 (the 64-bit loader,
+# which may not be there) and wineserver; exits 77
 # where Wine is missing. The shipped plug-in is 32-bit; some machines cannot execute 32-bit code
 # at all (the kernel's 32-bit emulation is off), and there the 64-bit build is what Wine can
 # run. WHAT names what the 64-bit build stands in for, for the notice.
 pick_wine() {  # pick_wine WHAT
   local wine_lib=${MARQEL_WINE_LIB:-/usr/lib/wine}  # Debian's place for the loaders
-  local wine32=$wine_lib/wine wine64=$wine_lib/wine64
+  local wine32=$wine_lib/wine
+  wine64=$wine_lib/wine64
   if ! command -v wine >/dev/null 2>&1 && [ ! -x "$wine64" ] && [ ! -x "$wine32" ]; then
     banner "SKIPPED: Wine is not installed, so $1 was NOT tested." \
            "Run scripts/setup-windows to install the cross compiler, NSIS and Wine."
