@@ -66,7 +66,6 @@ check() {  # check NAME COMMAND...
   fi
 }
 contains() { grep -qF -- "$2" "$1"; }
-same_files() { cmp -s "$1" "$2" || { diff "$1" "$2" | head -20; false; }; }
 
 pids=()
 xvfb_pid=""
