@@ -70,6 +70,8 @@ VIAddVersionKey /LANG=1033 "CompanyName" "${PUBLISHER}"
 VIAddVersionKey /LANG=1033 "LegalCopyright" "${PUBLISHER}"
 
 !define MUI_ABORTWARNING
+!define MUI_PAGE_HEADER_TEXT "Choose the Player's Folder"
+!define MUI_PAGE_HEADER_SUBTEXT "${PRODUCT} goes into the Plugins folder of the player."
 !define MUI_DIRECTORYPAGE_TEXT_TOP "Setup will put the ${PRODUCT} plug-in into the Plugins folder of \
   the player below, the folder the player recorded when it was installed. If the player lives \
   somewhere else, choose its folder (the one that holds winamp.exe)."
