@@ -28,7 +28,7 @@ if [ -z "$source_dir" ] || [ -z "$work" ] || [ -z "$lcd" ] || [ -z "$version" ];
   echo "usage: installer_test.sh --source DIR --work DIR --lcd MARQEL_LCD --version X.Y.Z" >&2
   exit 2
 fi
-# shellcheck source=wine_helpers.sh
+# shellcheck source-path=SCRIPTDIR source=wine_helpers.sh
 source "$source_dir/tests/windows/wine_helpers.sh"
 mkdir -p "$work"
 
@@ -93,14 +93,14 @@ absent() { ! "$@"; }
 # Runs the uninstall entry's quiet command line, and waits until its copy in the temporary
 # folder (which does the work) has finished.
 quiet_uninstall() {  # quiet_uninstall EXTRA_OPTION...
-  local line exe
+  local line exe options
   line=$(timeout 60 "$wine" reg query "$entry" /v QuietUninstallString "${view[@]}" 2>/dev/null |
-    tr -d '\r' |
-    sed -n 's/^ *QuietUninstallString *REG_SZ *//p')
+    tr -d '\r' | sed -n 's/^ *QuietUninstallString *REG_SZ *//p')
   exe=${line#\"}
   exe=${exe%%\"*}
+  options=${line#"\"$exe\""}
   # shellcheck disable=SC2086  # the options after the program, as the entry gives them
-  timeout 60 "$wine" "$exe" ${line#\"$exe\"} "$@" >>"$run/uninstall.log" 2>&1
+  timeout 60 "$wine" "$exe" $options "$@" >>"$run/uninstall.log" 2>&1
   timeout 120 "$wineserver" -w
 }
 
