@@ -10,6 +10,7 @@
 
 #include "common/runtime_error.h"
 #include "tests/fakes/fake_platform.h"
+#include "linux/posix/posix_handles.h"
 #include "linux/views/text/text_dialog_views.h"
 #include "plugin/component.h"
 #include "settings/form2.h"
@@ -18,18 +19,6 @@ namespace marqel::platform::linux_ {
 namespace {
 
 using ::testing::HasSubstr;
-
-struct Pipe {
-  explicit Pipe(int flags) {
-    if (::pipe2(fds, O_CLOEXEC | flags) != 0) throw std::runtime_error("pipe");
-  }
-  ~Pipe() {
-    for (int fd : fds) {
-      if (fd >= 0) ::close(fd);
-    }
-  }
-  int fds[2] = {-1, -1};
-};
 
 class TextDialogTest : public ::testing::Test {
  protected:
@@ -42,28 +31,27 @@ class TextDialogTest : public ::testing::Test {
   ~TextDialogTest() override { component.reset(); }
 
   void Type(const std::string& text) {
-    ASSERT_EQ(::write(input.fds[1], text.data(), text.size()), static_cast<ssize_t>(text.size()));
+    ASSERT_EQ(::write(input.writeEnd.get(), text.data(), text.size()), static_cast<ssize_t>(text.size()));
   }
   void EndOfInput() {
-    ::close(input.fds[1]);
-    input.fds[1] = -1;
+    input.writeEnd.reset();
   }
   void Configure() { component->platform().dialogs.showModal(component->form2()); }
   std::string Shown() {
     std::string all;
     char buffer[4096];
     ssize_t n;
-    while ((n = ::read(output.fds[0], buffer, sizeof buffer)) > 0) {
+    while ((n = ::read(output.readEnd.get(), buffer, sizeof buffer)) > 0) {
       all.append(buffer, static_cast<std::size_t>(n));
     }
     return all;
   }
 
-  Pipe input{0};
-  Pipe output{O_NONBLOCK};
+  posix::Pipe input = posix::OpenPipe(O_CLOEXEC);
+  posix::Pipe output = posix::OpenPipe(O_CLOEXEC | O_NONBLOCK);
   fake::FakePlatform fp;
   EventLoop loop{true};
-  TextDialogViews views{loop, input.fds[0], output.fds[1]};
+  TextDialogViews views{loop, input.readEnd.get(), output.writeEnd.get()};
   std::unique_ptr<Component> component;
 };
 

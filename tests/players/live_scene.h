@@ -22,6 +22,7 @@
 #include <thread>
 #include <vector>
 
+#include "linux/posix/posix_handles.h"
 #include "tests/host/host_process.h"
 #include "tests/support/display_scenario.h"
 #include "vlcd/display.h"
@@ -38,22 +39,19 @@ class Child {
  public:
   Child(const std::vector<std::string>& argv, const std::vector<std::string>& environment,
         bool withInput) {
-    int in[2] = {-1, -1};
-    int out[2];
-    int err[2];
-    if ((withInput && ::pipe2(in, O_CLOEXEC) != 0) || ::pipe2(out, O_CLOEXEC) != 0 ||
-        ::pipe2(err, O_CLOEXEC) != 0) {
-      throw std::runtime_error("pipe");
-    }
+    posix::Pipe in;
+    if (withInput) in = posix::OpenPipe(O_CLOEXEC);
+    posix::Pipe out = posix::OpenPipe(O_CLOEXEC);
+    posix::Pipe err = posix::OpenPipe(O_CLOEXEC);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     if (withInput) {
-      posix_spawn_file_actions_adddup2(&actions, in[0], 0);
+      posix_spawn_file_actions_adddup2(&actions, in.readEnd.get(), 0);
     } else {
       posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     }
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, err[1], 2);
+    posix_spawn_file_actions_adddup2(&actions, out.writeEnd.get(), 1);
+    posix_spawn_file_actions_adddup2(&actions, err.writeEnd.get(), 2);
     std::vector<std::string> args = argv;
     std::vector<char*> rawArgs;
     for (auto& arg : args) rawArgs.push_back(arg.data());
@@ -65,22 +63,18 @@ class Child {
     const int failed =
         ::posix_spawn(&pid_, args[0].c_str(), &actions, nullptr, rawArgs.data(), rawEnv.data());
     posix_spawn_file_actions_destroy(&actions);
-    for (const int fd : {in[0], out[1], err[1]}) {
-      if (fd >= 0) ::close(fd);
-    }
     if (failed != 0) throw std::runtime_error("cannot start " + args[0]);
-    input_ = in[1];
-    outFd_ = out[0];
-    errFd_ = err[0];
-    for (const int fd : {outFd_, errFd_}) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+    input_ = std::move(in.writeEnd);
+    outFd_ = std::move(out.readEnd);
+    errFd_ = std::move(err.readEnd);
+    for (const int fd : {outFd_.get(), errFd_.get()}) {
+      ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+    }
   }
   ~Child() {
     if (running()) {
       ::kill(pid_, SIGKILL);
       ::waitpid(pid_, nullptr, 0);
-    }
-    for (const int fd : {input_, outFd_, errFd_}) {
-      if (fd >= 0) ::close(fd);
     }
   }
   Child(const Child&) = delete;
@@ -89,7 +83,7 @@ class Child {
   pid_t pid() const { return pid_; }
   void send(const std::string& line) {
     const std::string text = line + "\n";
-    if (::write(input_, text.data(), text.size()) != static_cast<ssize_t>(text.size())) {
+    if (::write(input_.get(), text.data(), text.size()) != static_cast<ssize_t>(text.size())) {
       throw std::runtime_error("cannot write to the child");
     }
   }
@@ -108,22 +102,22 @@ class Child {
   // Reads what the child wrote so far.
   void collect() {
     char buffer[4096];
-    for (const auto& [fd, text] : {std::pair{outFd_, &out_}, std::pair{errFd_, &err_}}) {
+    for (const auto& [fd, text] : {std::pair{outFd_.get(), &out_}, std::pair{errFd_.get(), &err_}}) {
       ssize_t got = 0;
       while ((got = ::read(fd, buffer, sizeof buffer)) > 0) {
         text->append(buffer, static_cast<std::size_t>(got));
       }
     }
   }
-  std::vector<int> fds() const { return {outFd_, errFd_}; }
+  std::vector<int> fds() const { return {outFd_.get(), errFd_.get()}; }
   const std::string& out() const { return out_; }
   const std::string& err() const { return err_; }
 
  private:
   pid_t pid_ = -1;
-  int input_ = -1;
-  int outFd_ = -1;
-  int errFd_ = -1;
+  posix::UniqueFd input_;
+  posix::UniqueFd outFd_;
+  posix::UniqueFd errFd_;
   int exitCode_ = -1;
   std::string out_;
   std::string err_;

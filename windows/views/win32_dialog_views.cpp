@@ -9,6 +9,7 @@
 #include "common/runtime_error.h"
 #include "common/utf.h"
 #include "settings/form2_layout.h"
+#include "windows/platform/win32_handles.h"
 #include "windows/platform/win32_text.h"
 #include "windows/views/config_dialog_ids.h"
 
@@ -97,9 +98,9 @@ int TwipsToPixels(int twips, int dotsPerInch) {
 
 struct Win32DialogViews::OpenDialog {
   ConfigurationDialog* form = nullptr;
-  HWND window = nullptr;
+  platform::win32::UniqueWindow window;
   HWND owner = nullptr;
-  HFONT font = nullptr;
+  platform::win32::UniqueGdiObject font;
   bool running = false;  // the modal loop is on the stack
   bool done = false;
 };
@@ -125,7 +126,7 @@ Win32DialogViews::~Win32DialogViews() {
 
 void Win32DialogViews::showModal(ConfigurationDialog& form) {
   if (open_) {
-    ::SetForegroundWindow(open_->window);
+    ::SetForegroundWindow(open_->window.get());
     throw RuntimeError(err::kFormAlreadyDisplayed, "Form already displayed; can't show modally");
   }
   // The model stays alive until the loop has ended, even when the component unloads it from
@@ -160,7 +161,7 @@ void Win32DialogViews::showModal(ConfigurationDialog& form) {
     throw RuntimeError(err::kOutOfMemory, "cannot create the configuration dialog (" +
                                               SystemErrorText(::GetLastError()) + ")");
   }
-  open_->window = window;
+  open_->window.reset(window);
   try {
     createControls(window, dpi);
     form.setObserver(this);
@@ -194,7 +195,7 @@ void Win32DialogViews::runModalLoop() {
     if (got < 0) {
       break;
     }
-    if (::IsDialogMessageW(open_->window, &message)) {
+    if (::IsDialogMessageW(open_->window.get(), &message)) {
       continue;
     }
     ::TranslateMessage(&message);
@@ -211,7 +212,7 @@ void Win32DialogViews::closeDialog() {
     // Called from inside the modal loop (a handler, or the host): the window goes once the
     // loop has ended, never under the feet of the procedure that is running now.
     open_->done = true;
-    ::PostMessageW(open_->window, WM_NULL, 0, 0);  // wakes the loop's wait
+    ::PostMessageW(open_->window.get(), WM_NULL, 0, 0);  // wakes the loop's wait
     return;
   }
   std::unique_ptr<OpenDialog> dialog = std::move(open_);
@@ -221,26 +222,25 @@ void Win32DialogViews::closeDialog() {
   // The owner comes back before the dialog goes, so the activation returns to it.
   if (dialog->owner != nullptr) {
     ::EnableWindow(dialog->owner, TRUE);
-    if (::GetActiveWindow() == dialog->window) {
+    if (::GetActiveWindow() == dialog->window.get()) {
       ::SetActiveWindow(dialog->owner);
     }
   }
-  if (dialog->window != nullptr) {
-    ::SetWindowLongPtrW(dialog->window, GWLP_USERDATA, 0);
-    ::DestroyWindow(dialog->window);
+  if (dialog->window) {
+    ::SetWindowLongPtrW(dialog->window.get(), GWLP_USERDATA, 0);
   }
-  if (dialog->font != nullptr) {
-    ::DeleteObject(dialog->font);
-  }
+  // The window goes first: its controls use the font until then.
+  dialog->window.reset();
+  dialog->font.reset();
 }
 
 void Win32DialogViews::createControls(HWND window, int dotsPerInch) {
   NONCLIENTMETRICSW metrics{};
   metrics.cbSize = sizeof metrics;
   if (::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) {
-    open_->font = ::CreateFontIndirectW(&metrics.lfMessageFont);
+    open_->font.reset(::CreateFontIndirectW(&metrics.lfMessageFont));
   }
-  HGDIOBJ font = open_->font != nullptr ? open_->font : ::GetStockObject(DEFAULT_GUI_FONT);
+  HGDIOBJ font = open_->font ? open_->font.get() : ::GetStockObject(DEFAULT_GUI_FONT);
 
   // Creation order is the tab order.
   std::array<settings::ControlLayout, settings::kForm2Layout.size()> byTab = settings::kForm2Layout;
@@ -275,10 +275,10 @@ void Win32DialogViews::createControls(HWND window, int dotsPerInch) {
 }
 
 void Win32DialogViews::controlsChanged(const ConfigurationDialog& form) {
-  if (!open_ || open_->window == nullptr) {
+  if (!open_ || !open_->window) {
     return;
   }
-  HWND window = open_->window;
+  HWND window = open_->window.get();
   for (int port = settings::kFirstPort; port <= settings::kLastPort; ++port) {
     ::CheckDlgButton(window, dialog_ids::kCOM1 + port - 1,
                      form.selectedCOM() == port ? BST_CHECKED : BST_UNCHECKED);
@@ -323,10 +323,10 @@ void Win32DialogViews::onCommand(int id, int code) {
 }
 
 void Win32DialogViews::onScroll(int request, int thumbPosition) {
-  if (open_ == nullptr || open_->window == nullptr) {
+  if (open_ == nullptr || !open_->window) {
     return;
   }
-  HWND bar = ::GetDlgItem(open_->window, dialog_ids::kContrast);
+  HWND bar = ::GetDlgItem(open_->window.get(), dialog_ids::kContrast);
   const int current = ::GetScrollPos(bar, SB_CTL);
   int target = current;
   switch (request) {
@@ -357,7 +357,7 @@ void Win32DialogViews::onScroll(int request, int thumbPosition) {
   target = std::clamp(target, settings::kContrastMin, settings::kContrastMax);
   fire([target](ConfigurationDialog& form) { form.setContrastPosition(target); });
   // A position the model did not take (the same value again) still puts the thumb back.
-  if (open_ && open_->form != nullptr && !open_->form->unloaded() && open_->window != nullptr) {
+  if (open_ && open_->form != nullptr && !open_->form->unloaded() && open_->window) {
     ::SetScrollPos(bar, SB_CTL, open_->form->contrastPosition(), TRUE);
   }
 }
