@@ -9,11 +9,11 @@
 #include <string>
 
 #include "common/runtime_error.h"
-#include "tests/fakes/fake_platform.h"
 #include "linux/posix/posix_handles.h"
 #include "linux/views/text/text_dialog_views.h"
 #include "plugin/component.h"
 #include "settings/form2.h"
+#include "tests/fakes/fake_platform.h"
 
 namespace marqel::platform::linux_ {
 namespace {
@@ -31,11 +31,10 @@ class TextDialogTest : public ::testing::Test {
   ~TextDialogTest() override { component.reset(); }
 
   void Type(const std::string& text) {
-    ASSERT_EQ(::write(input.writeEnd.get(), text.data(), text.size()), static_cast<ssize_t>(text.size()));
+    ASSERT_EQ(::write(input.writeEnd.get(), text.data(), text.size()),
+              static_cast<ssize_t>(text.size()));
   }
-  void EndOfInput() {
-    input.writeEnd.reset();
-  }
+  void EndOfInput() { input.writeEnd.reset(); }
   void Configure() { component->platform().dialogs.showModal(component->form2()); }
   std::string Shown() {
     std::string all;

@@ -102,7 +102,8 @@ class Child {
   // Reads what the child wrote so far.
   void collect() {
     char buffer[4096];
-    for (const auto& [fd, text] : {std::pair{outFd_.get(), &out_}, std::pair{errFd_.get(), &err_}}) {
+    for (const auto& [fd, text] :
+         {std::pair{outFd_.get(), &out_}, std::pair{errFd_.get(), &err_}}) {
       ssize_t got = 0;
       while ((got = ::read(fd, buffer, sizeof buffer)) > 0) {
         text->append(buffer, static_cast<std::size_t>(got));
