@@ -48,7 +48,7 @@ start_x_server() {
   local attempt display
   for attempt in 1 2 3; do
     : > "$work/displayfd"
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3> "$work/displayfd" \
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3> "$work/displayfd" \
       2> "$xvfb_log" &
     xvfb_pid=$!
     display=""

@@ -166,7 +166,7 @@ export WINEPREFIX=$run/prefix WINEARCH=$arch WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree=;mshtml="
 
 exec 8>"$run/display"
-Xvfb -displayfd 8 -screen 0 1024x768x24 -nolisten tcp >"$run/xvfb.log" 2>&1 &
+Xvfb -displayfd 8 -screen 0 1024x768x24 -nolisten tcp -noreset >"$run/xvfb.log" 2>&1 &
 xvfb_pid=$!
 exec 8>&-
 for _ in $(seq 50); do

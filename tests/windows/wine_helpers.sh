@@ -103,7 +103,7 @@ fresh_prefix() {  # fresh_prefix RUN
   export WINEDLLOVERRIDES="mscoree=;mshtml="
 
   exec 8>"$run/display"
-  Xvfb -displayfd 8 -screen 0 1024x768x24 -nolisten tcp >"$run/xvfb.log" 2>&1 &
+  Xvfb -displayfd 8 -screen 0 1024x768x24 -nolisten tcp -noreset >"$run/xvfb.log" 2>&1 &
   xvfb_pid=$!
   exec 8>&-
   for _ in $(seq 50); do
