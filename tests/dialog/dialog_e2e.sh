@@ -98,6 +98,12 @@ wait_for_window() {  # name -> window id
 origin_of() {  # window id -> "x y" of its client area on the screen
   xwininfo -id "$1" | awk '/Absolute upper-left X/ {x=$4} /Absolute upper-left Y/ {y=$4} END {print x, y}'
 }
+# The server is kept from resetting between clients, so the pointer stays where the last test
+# left it: a key goes to a window only once it has the focus.
+press_return_in() {  # window id
+  xdotool windowfocus --sync "$1"
+  xdotool key Return
+}
 click_at() {  # x y, relative to the dialog
   xdotool mousemove $((wx + $1)) $((wy + $2)) click 1
   sleep 0.4
@@ -174,7 +180,7 @@ notice=$(wait_for_window '^Marqel$')
 [ -n "$notice" ] || { fail "the missing-file notice did not appear"; show_server_log; kill $pid 2> /dev/null; exit 1; }
 sleep 0.5
 import -window root "$artifacts/notice.png"
-xdotool key Return
+press_return_in "$notice"
 wid=$(wait_for_window '^Marqel configuration$')
 [ -n "$wid" ] || { fail "the dialog did not appear"; show_server_log; kill $pid 2> /dev/null; exit 1; }
 sleep 0.5
@@ -185,7 +191,7 @@ failure=$(wait_for_window '^Marqel$')
 [ -n "$failure" ] || fail "no failure message"
 sleep 0.5
 import -window root "$artifacts/failure.png"
-xdotool key Return
+press_return_in "$failure"
 sleep 0.5
 "$driver" close-window "$wid"
 wait $pid
