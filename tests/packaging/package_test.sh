@@ -1,0 +1,202 @@
+#!/usr/bin/env bash
+# The Debian package and the install it is made from, as far as a machine without root and
+# without a running systemd can check them: the package's files, dependencies and description;
+# the user unit through systemd-analyze; and an install into a scratch root with DESTDIR, whose
+# programs then run from there: the host loads the module installed beside it (no --plugin, no
+# registration) and drives the installed marqel-lcd through a pseudo-terminal.
+#
+#   package_test.sh --build DIR --work DIR --version X.Y.Z
+#
+# Exit status: 0 all checks passed, 1 a check failed, 2 bad arguments.
+set -uo pipefail
+
+build=""
+work=""
+version=""
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --build) build=$2; shift 2 ;;
+    --work) work=$2; shift 2 ;;
+    --version) version=$2; shift 2 ;;
+    *) echo "package_test: unknown argument $1" >&2; exit 2 ;;
+  esac
+done
+if [ -z "$build" ] || [ -z "$work" ] || [ -z "$version" ]; then
+  echo "usage: package_test.sh --build DIR --work DIR --version X.Y.Z" >&2
+  exit 2
+fi
+rm -rf "$work"
+mkdir -p "$work"
+work=$(cd "$work" && pwd)
+
+failed=0
+fail() {
+  echo "FAILED: $*"
+  failed=1
+}
+pass() {
+  echo "ok: $*"
+}
+
+# Every file and link of the package, wherever it is installed from.
+expected_files="./usr/bin/marqel-host
+./usr/bin/marqel-lcd
+./usr/lib/marqel/Marqel.so
+./usr/lib/marqel/libmarqel-system.so.1
+./usr/lib/systemd/user/marqel.service
+./usr/share/doc/marqel/examples/marqel.env
+./usr/share/doc/marqel/examples/play.txt
+./usr/share/man/man1/marqel-host.1.gz
+./usr/share/man/man1/marqel-lcd.1.gz"
+
+# --- the package ----------------------------------------------------------------------------------
+if ! cpack --config "$build/CPackConfig.cmake" -G DEB -B "$work/package" >"$work/cpack.log" 2>&1; then
+  cat "$work/cpack.log"
+  fail "cpack -G DEB"
+  exit 1
+fi
+deb=$work/package/marqel_${version}_$(dpkg --print-architecture).deb
+if [ ! -f "$deb" ]; then
+  fail "no package $deb"
+  exit 1
+fi
+
+files=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | sort)
+if [ "$files" = "$expected_files" ]; then
+  pass "the package's files"
+else
+  fail "the package's files:"
+  diff <(echo "$expected_files") <(echo "$files")
+fi
+
+depends=$(dpkg-deb -f "$deb" Depends)
+# One package a line, without versions.
+depended=$(sed 's/ ([^)]*)//g; s/, /\n/g' <<<"$depends")
+for library in libc6 libstdc++6 libfltk1.3 libsdbus-c++1; do
+  grep -qFx "$library" <<<"$depended" || fail "Depends lacks $library: $depends"
+done
+if grep -q marqel <<<"$depends"; then
+  fail "Depends names the package's own library: $depends"
+fi
+[ "$(dpkg-deb -f "$deb" Recommends)" = "default-dbus-session-bus | dbus-session-bus" ] ||
+  fail "Recommends: $(dpkg-deb -f "$deb" Recommends)"
+description=$(dpkg-deb -f "$deb" Description)
+[ "$(wc -l <<<"$description")" -ge 3 ] || fail "no long description: $description"
+[ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "Version: $(dpkg-deb -f "$deb" Version)"
+[ "$failed" = 0 ] && pass "Depends ($depends), Recommends, Description, Version"
+
+unit=$(dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/lib/systemd/user/marqel.service)
+grep -qx "ExecStart=/usr/bin/marqel-host run --player mpris" <<<"$unit" ||
+  fail "the packaged unit does not run /usr/bin/marqel-host run --player mpris"
+
+# --- an install into a scratch root -----------------------------------------------------------------
+root=$work/root
+if ! DESTDIR=$root cmake --install "$build" --prefix /usr --strip >"$work/install.log" 2>&1; then
+  cat "$work/install.log"
+  fail "cmake --install with DESTDIR"
+  exit 1
+fi
+installed=$(cd "$root" && find . ! -type d | sort)
+if [ "$installed" = "$expected_files" ]; then
+  pass "the install's files are the package's"
+else
+  fail "the install's files:"
+  diff <(echo "$expected_files") <(echo "$installed")
+fi
+runpath() { readelf -d "$1" | sed -n 's/.*(RUNPATH).*\[\(.*\)\]/\1/p'; }
+# shellcheck disable=SC2016  # $ORIGIN is the dynamic linker's, not the shell's
+[ "$(runpath "$root/usr/bin/marqel-host")" = '$ORIGIN/../lib/marqel' ] ||
+  fail "marqel-host's RUNPATH: $(runpath "$root/usr/bin/marqel-host")"
+# shellcheck disable=SC2016
+[ "$(runpath "$root/usr/lib/marqel/Marqel.so")" = '$ORIGIN' ] ||
+  fail "Marqel.so's RUNPATH: $(runpath "$root/usr/lib/marqel/Marqel.so")"
+
+# The user unit, with its program where the scratch root has it. No systemd runs here: verify
+# loads the unit into a manager of its own, which wants a runtime directory.
+mkdir -p "$work/unit" "$work/runtime"
+chmod 700 "$work/runtime"
+sed "s|^ExecStart=/usr/bin/|ExecStart=$root/usr/bin/|" "$root/usr/lib/systemd/user/marqel.service" \
+  >"$work/unit/marqel.service"
+if verified=$(XDG_RUNTIME_DIR=$work/runtime systemd-analyze --user --man=no verify \
+                "$work/unit/marqel.service" 2>&1) && [ -z "$verified" ]; then
+  pass "systemd-analyze verify marqel.service"
+else
+  fail "systemd-analyze verify marqel.service: $verified"
+fi
+
+# The installed programs in an environment of their own: a user with nothing registered, and
+# nothing of the build's to lean on. The sanitizers' settings pass, should the build have them.
+home=$work/home
+mkdir -p "$home/.config"
+run_installed() {
+  env -i HOME="$home" PATH=/usr/bin:/bin ${ASAN_OPTIONS:+ASAN_OPTIONS=$ASAN_OPTIONS} \
+    ${UBSAN_OPTIONS:+UBSAN_OPTIONS=$UBSAN_OPTIONS} ${LSAN_OPTIONS:+LSAN_OPTIONS=$LSAN_OPTIONS} "$@"
+}
+for program in marqel-host marqel-lcd; do
+  shown=$(run_installed "$root/usr/bin/$program" --version)
+  [ "$shown" = "$program $version" ] || fail "$program --version: $shown"
+done
+
+lcd_pid=""
+trap '[ -n "$lcd_pid" ] && kill "$lcd_pid" 2>/dev/null' EXIT
+# Starts the installed marqel-lcd on a new pty; sets lcd_pid and pty.
+start_lcd() {
+  run_installed "$root/usr/bin/marqel-lcd" --dump --exit-after-idle 2500 >"$1" 2>&1 &
+  lcd_pid=$!
+  pty=""
+  for _ in $(seq 100); do
+    pty=$(head -n 1 "$1" 2>/dev/null)
+    [ -n "$pty" ] && return 0
+    sleep 0.05
+  done
+  fail "marqel-lcd printed no pty"
+  exit 1
+}
+finish_lcd() {
+  wait "$lcd_pid"
+  lcd_pid=""
+}
+
+# Settings beside the installed module: their contrast shows on the glass that this module ran.
+printf ' 1 \r\n 100 \r\n' >"$root/usr/lib/marqel/gen_marqel.ini"
+cat >"$work/show.txt" <<'SCRIPT'
+title 3. Some Artist - Some Title - Winamp
+state 1
+length 240
+position 60000
+tick 2
+tick 8
+SCRIPT
+start_lcd "$work/lcd.out"
+run_installed "$root/usr/bin/marqel-host" run --player "script:$work/show.txt" --com "1=$pty" \
+  >"$work/host.out" 2>&1
+status=$?
+finish_lcd
+[ "$status" = 0 ] || fail "the installed host exited with $status: $(cat "$work/host.out")"
+expected_glass="SOME ARTIST                |
+SOME TITLE                 |
+                           |
+#######                    |
+timing faults: controller 1: 0, controller 2: 0|
+stray bytes: 0|
+contrast: 100|"
+glass=$(tail -n +2 "$work/lcd.out" | sed 's/$/|/')
+if [ "$glass" = "$expected_glass" ]; then
+  pass "the installed host, without --plugin, drove the installed marqel-lcd"
+else
+  fail "the glass the installed programs showed:"
+  diff <(echo "$expected_glass") <(echo "$glass")
+fi
+
+# The example script the package ships plays through.
+start_lcd "$work/example-lcd.out"
+run_installed "$root/usr/bin/marqel-host" run --fast --com "1=$pty" \
+  --player "script:$root/usr/share/doc/marqel/examples/play.txt" >"$work/example.out" 2>&1
+status=$?
+finish_lcd
+[ "$status" = 0 ] || fail "the example script: exit status $status: $(cat "$work/example.out")"
+
+if [ "$failed" = 0 ]; then
+  echo "package_test: all checks passed"
+fi
+exit "$failed"
