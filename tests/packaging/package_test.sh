@@ -3,7 +3,8 @@
 # without a running systemd can check them: the package's files, dependencies and description;
 # the user unit through systemd-analyze; and an install into a scratch root with DESTDIR, whose
 # programs then run from there: the host loads the module installed beside it (no --plugin, no
-# registration) and drives the installed marqel-lcd through a pseudo-terminal.
+# registration) and drives the installed marqel-lcd through a pseudo-terminal, and the unit's
+# command line runs as the service would and stops on SIGTERM.
 #
 #   package_test.sh --build DIR --work DIR --version X.Y.Z
 #
@@ -128,12 +129,13 @@ fi
 # nothing of the build's to lean on. The sanitizers' settings pass, should the build have them.
 home=$work/home
 mkdir -p "$home/.config"
-run_installed() {
-  env -i HOME="$home" PATH=/usr/bin:/bin ${ASAN_OPTIONS:+ASAN_OPTIONS=$ASAN_OPTIONS} \
-    ${UBSAN_OPTIONS:+UBSAN_OPTIONS=$UBSAN_OPTIONS} ${LSAN_OPTIONS:+LSAN_OPTIONS=$LSAN_OPTIONS} "$@"
-}
+# A command, not a function, so that a program started in the background is its own process.
+run_installed=(env -i HOME="$home" PATH=/usr/bin:/bin)
+for variable in ASAN_OPTIONS UBSAN_OPTIONS LSAN_OPTIONS; do
+  [ -n "${!variable:-}" ] && run_installed+=("$variable=${!variable}")
+done
 for program in marqel-host marqel-lcd; do
-  shown=$(run_installed "$root/usr/bin/$program" --version)
+  shown=$("${run_installed[@]}" "$root/usr/bin/$program" --version)
   [ "$shown" = "$program $version" ] || fail "$program --version: $shown"
 done
 
@@ -141,7 +143,7 @@ lcd_pid=""
 trap '[ -n "$lcd_pid" ] && kill "$lcd_pid" 2>/dev/null' EXIT
 # Starts the installed marqel-lcd on a new pty; sets lcd_pid and pty.
 start_lcd() {
-  run_installed "$root/usr/bin/marqel-lcd" --dump --exit-after-idle 2500 >"$1" 2>&1 &
+  "${run_installed[@]}" "$root/usr/bin/marqel-lcd" --dump --exit-after-idle 2500 >"$1" 2>&1 &
   lcd_pid=$!
   pty=""
   for _ in $(seq 100); do
@@ -168,7 +170,7 @@ tick 2
 tick 8
 SCRIPT
 start_lcd "$work/lcd.out"
-run_installed "$root/usr/bin/marqel-host" run --player "script:$work/show.txt" --com "1=$pty" \
+"${run_installed[@]}" "$root/usr/bin/marqel-host" run --player "script:$work/show.txt" --com "1=$pty" \
   >"$work/host.out" 2>&1
 status=$?
 finish_lcd
@@ -190,11 +192,44 @@ fi
 
 # The example script the package ships plays through.
 start_lcd "$work/example-lcd.out"
-run_installed "$root/usr/bin/marqel-host" run --fast --com "1=$pty" \
+"${run_installed[@]}" "$root/usr/bin/marqel-host" run --fast --com "1=$pty" \
   --player "script:$root/usr/share/doc/marqel/examples/play.txt" >"$work/example.out" 2>&1
 status=$?
 finish_lcd
 [ "$status" = 0 ] || fail "the example script: exit status $status: $(cat "$work/example.out")"
+
+# The service as the unit runs it: its command line, the ports from an environment file, no
+# display and nothing on standard input; here no session bus either. The host keeps waiting for
+# a bus, with the plug-in's messages on standard error, until `systemctl stop` sends SIGTERM.
+exec_start=$(sed -n "s|^ExecStart=/usr/bin/|$root/usr/bin/|p" "$root/usr/lib/systemd/user/marqel.service")
+start_lcd "$work/service-lcd.out"
+printf 'MARQEL_COM1=%s\n' "$pty" >"$work/marqel.env"
+# shellcheck disable=SC2086  # the unit's command line, split at blanks as systemd splits it
+"${run_installed[@]}" "$(cat "$work/marqel.env")" DBUS_SESSION_BUS_ADDRESS="unix:path=$work/no-bus" \
+  $exec_start </dev/null >"$work/service.out" 2>&1 &
+service_pid=$!
+sleep 2
+kill -TERM "$service_pid"
+wait "$service_pid"
+status=$?
+finish_lcd
+[ "$status" = 0 ] || fail "the service after SIGTERM: exit status $status: $(cat "$work/service.out")"
+grep -q "no D-Bus session bus" "$work/service.out" ||
+  fail "the service did not report the missing bus: $(cat "$work/service.out")"
+expected_glass="                           |
+                           |
+                           |
+                           |
+timing faults: controller 1: 0, controller 2: 0|
+stray bytes: 0|
+contrast: 100|"
+glass=$(tail -n +2 "$work/service-lcd.out" | sed 's/$/|/')
+if [ "$glass" = "$expected_glass" ] && [ "$status" = 0 ]; then
+  pass "the service's command line ran without display, input or bus, and stopped on SIGTERM"
+else
+  fail "the glass the service left:"
+  diff <(echo "$expected_glass") <(echo "$glass")
+fi
 
 if [ "$failed" = 0 ]; then
   echo "package_test: all checks passed"
