@@ -6,7 +6,7 @@
 # registration) and drives the installed marqel-lcd through a pseudo-terminal, and the unit's
 # command line runs as the service would and stops on SIGTERM.
 #
-#   package_test.sh --build DIR --work DIR --version X.Y.Z
+#   package_test.sh --build DIR --work DIR --version X.Y.Z --moduledir lib/TRIPLET/marqel
 #
 # Exit status: 0 all checks passed, 1 a check failed, 2 bad arguments.
 set -uo pipefail
@@ -14,16 +14,18 @@ set -uo pipefail
 build=""
 work=""
 version=""
+moduledir=""
 while [ $# -gt 0 ]; do
   case "$1" in
     --build) build=$2; shift 2 ;;
     --work) work=$2; shift 2 ;;
     --version) version=$2; shift 2 ;;
+    --moduledir) moduledir=$2; shift 2 ;;
     *) echo "package_test: unknown argument $1" >&2; exit 2 ;;
   esac
 done
-if [ -z "$build" ] || [ -z "$work" ] || [ -z "$version" ]; then
-  echo "usage: package_test.sh --build DIR --work DIR --version X.Y.Z" >&2
+if [ -z "$build" ] || [ -z "$work" ] || [ -z "$version" ] || [ -z "$moduledir" ]; then
+  echo "usage: package_test.sh --build DIR --work DIR --version X.Y.Z --moduledir DIR" >&2
   exit 2
 fi
 rm -rf "$work"
@@ -40,15 +42,15 @@ pass() {
 }
 
 # Every file and link of the package, wherever it is installed from.
-expected_files="./usr/bin/marqel-host
+expected_files=$(sort <<<"./usr/bin/marqel-host
 ./usr/bin/marqel-lcd
-./usr/lib/marqel/Marqel.so
-./usr/lib/marqel/libmarqel-system.so.1
+./usr/$moduledir/Marqel.so
+./usr/$moduledir/libmarqel-system.so.1
 ./usr/lib/systemd/user/marqel.service
 ./usr/share/doc/marqel/examples/marqel.env
 ./usr/share/doc/marqel/examples/play.txt
 ./usr/share/man/man1/marqel-host.1.gz
-./usr/share/man/man1/marqel-lcd.1.gz"
+./usr/share/man/man1/marqel-lcd.1.gz")
 
 # --- the package ----------------------------------------------------------------------------------
 if ! cpack --config "$build/CPackConfig.cmake" -G DEB -B "$work/package" >"$work/cpack.log" 2>&1; then
@@ -69,6 +71,11 @@ else
   fail "the package's files:"
   diff <(echo "$expected_files") <(echo "$files")
 fi
+
+# No maintainer scripts: nothing to run, and so nothing of the package's record that `dpkg -r`
+# would keep for a purge.
+control=$(dpkg-deb --ctrl-tarfile "$deb" | tar -t | grep -v '/$' | sort | tr '\n' ' ')
+[ "$control" = "./control ./md5sums " ] || fail "the package's control files: $control"
 
 depends=$(dpkg-deb -f "$deb" Depends)
 # One package a line, without versions.
@@ -105,12 +112,11 @@ else
   diff <(echo "$expected_files") <(echo "$installed")
 fi
 runpath() { readelf -d "$1" | sed -n 's/.*(RUNPATH).*\[\(.*\)\]/\1/p'; }
-# shellcheck disable=SC2016  # $ORIGIN is the dynamic linker's, not the shell's
-[ "$(runpath "$root/usr/bin/marqel-host")" = '$ORIGIN/../lib/marqel' ] ||
+[ "$(runpath "$root/usr/bin/marqel-host")" = "\$ORIGIN/../$moduledir" ] ||
   fail "marqel-host's RUNPATH: $(runpath "$root/usr/bin/marqel-host")"
-# shellcheck disable=SC2016
-[ "$(runpath "$root/usr/lib/marqel/Marqel.so")" = '$ORIGIN' ] ||
-  fail "Marqel.so's RUNPATH: $(runpath "$root/usr/lib/marqel/Marqel.so")"
+# shellcheck disable=SC2016  # $ORIGIN is the dynamic linker's, not the shell's
+[ "$(runpath "$root/usr/$moduledir/Marqel.so")" = '$ORIGIN' ] ||
+  fail "Marqel.so's RUNPATH: $(runpath "$root/usr/$moduledir/Marqel.so")"
 
 # The user unit, with its program where the scratch root has it. No systemd runs here: verify
 # loads the unit into a manager of its own, which wants a runtime directory.
@@ -160,7 +166,7 @@ finish_lcd() {
 }
 
 # Settings beside the installed module: their contrast shows on the glass that this module ran.
-printf ' 1 \r\n 100 \r\n' >"$root/usr/lib/marqel/gen_marqel.ini"
+printf ' 1 \r\n 100 \r\n' >"$root/usr/$moduledir/gen_marqel.ini"
 cat >"$work/show.txt" <<'SCRIPT'
 title 3. Some Artist - Some Title - Winamp
 state 1
