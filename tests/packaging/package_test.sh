@@ -146,7 +146,13 @@ for program in marqel-host marqel-lcd; do
 done
 
 lcd_pid=""
-trap '[ -n "$lcd_pid" ] && kill "$lcd_pid" 2>/dev/null' EXIT
+service_pid=""
+# What this script started in the background does not outlive it.
+# shellcheck disable=SC2317  # run by the trap
+stop_background() {
+  for pid in $lcd_pid $service_pid; do kill "$pid" 2>/dev/null; done
+}
+trap stop_background EXIT
 # Starts the installed marqel-lcd on a new pty; sets lcd_pid and pty.
 start_lcd() {
   "${run_installed[@]}" "$root/usr/bin/marqel-lcd" --dump --exit-after-idle 2500 >"$1" 2>&1 &
@@ -218,6 +224,7 @@ sleep 2
 kill -TERM "$service_pid"
 wait "$service_pid"
 status=$?
+service_pid=""
 finish_lcd
 [ "$status" = 0 ] || fail "the service after SIGTERM: exit status $status: $(cat "$work/service.out")"
 grep -q "no D-Bus session bus" "$work/service.out" ||
