@@ -21,6 +21,7 @@
 #include "linux/posix/posix_handles.h"
 #include "linux/posix/signal_pipe.h"
 #include "linux/posix/terminal.h"
+#include "marqel_version.h"
 #include "vlcd/display.h"
 #include "vlcd/line_model.h"
 #include "vlcd/recording.h"
@@ -72,7 +73,11 @@ constexpr const char* kFooter =
     "  marqel-lcd --record session.txt            ... and record what came\n"
     "  marqel-lcd --replay session.txt --dump     final glass and faults of a recording\n"
     "  marqel-lcd bytes.bin --dump                bytes of a file at 9600 baud\n"
-    "  marqel-lcd --dump --exit-after-idle 500    for scripts: dump once the sender is quiet";
+    "  marqel-lcd --dump --exit-after-idle 500    for scripts: dump once the sender is quiet\n"
+    "\n"
+    "Exit status: 0 when the input ended or the program was told to stop; 1 when the input,\n"
+    "the recording or the pseudo-terminal cannot be opened, or the recording is malformed; 2\n"
+    "for a usage error (an unknown option, a bad value).";
 
 // Where bytes come from: a descriptor to poll or a recording to play.
 struct Source {
@@ -287,6 +292,7 @@ int run(const Options& options) {
 int main(int argc, char** argv) {
   CLI::App app{kDescription, "marqel-lcd"};
   app.footer(kFooter);
+  app.set_version_flag("--version", std::string("marqel-lcd ") + MARQEL_VERSION_TEXT);
   Options options;
   auto* input = app.add_option("input,-i,--input", options.input,
                                "Read this serial device, FIFO or plain file instead of a new pty")
@@ -311,7 +317,13 @@ int main(int argc, char** argv) {
       ->type_name("MS")
       ->check(CLI::NonNegativeNumber);
   app.add_flag("--ascii", options.ascii, "Draw the live view with plain ASCII only");
-  CLI11_PARSE(app, argc, argv);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& error) {
+    // A usage error exits with 2, whatever the parser's own code for it; --help and --version
+    // with 0.
+    return app.exit(error) == 0 ? 0 : 2;
+  }
 
   try {
     return run(options);

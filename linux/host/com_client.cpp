@@ -64,19 +64,38 @@ bool InprocServer::unloadIfUnused() {
   return true;
 }
 
-std::filesystem::path RegisteredModule(const com::CLSID& clsid) {
-  const std::string id = com::GuidText(clsid);
+std::optional<std::filesystem::path> RegisteredModule(const com::CLSID& clsid) {
+  std::filesystem::path file;
   try {
-    const system::Registry registry(system::Registry::defaultPath());
-    const auto entry = registry.findClass(id);
-    if (!entry || entry->modulePath.empty()) {
-      throw HostError("class " + id + " is not registered in " + registry.file().string() +
-                      " (run `marqel-host register --plugin PATH`, or give --plugin PATH)");
-    }
+    file = system::Registry::defaultPath();
+  } catch (const system::RegistryError&) {
+    return std::nullopt;  // no home, so no registry: nothing is registered for this user
+  }
+  try {
+    const system::Registry registry(file);
+    const auto entry = registry.findClass(com::GuidText(clsid));
+    if (!entry || entry->modulePath.empty()) return std::nullopt;
     return entry->modulePath;
   } catch (const system::RegistryError& error) {
     throw HostError(error.what());
   }
+}
+
+std::filesystem::path ProgramDirectory() {
+  std::error_code ec;
+  const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
+  return ec ? std::filesystem::path(".") : self.parent_path();
+}
+
+std::optional<std::filesystem::path> InstalledModule() {
+#ifdef MARQEL_INSTALLED_MODULE
+  // Relative to the program (the install layout in packaging/CMakeLists.txt says where), so that
+  // an installed tree works wherever it was put: a package's prefix, or a staging root.
+  const auto module = (ProgramDirectory() / MARQEL_INSTALLED_MODULE).lexically_normal();
+  std::error_code ec;
+  if (std::filesystem::is_regular_file(module, ec)) return module;
+#endif
+  return std::nullopt;
 }
 
 }  // namespace marqel::host

@@ -1,7 +1,8 @@
 #pragma once
 // The host's side of the binary interface: loading an in-process server module, holding
-// interface pointers, and finding a class's module through the registry.
+// interface pointers, and finding a class's module through the registry or beside the program.
 #include <filesystem>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -46,8 +47,16 @@ class InprocServer {
   com::DllUnregisterServerFn unregisterServer_ = nullptr;
 };
 
-// The module registered for `clsid` in the user's class registry. Raises HostError when the
-// class is not registered (or the registry cannot be read).
-std::filesystem::path RegisteredModule(const com::CLSID& clsid);
+// The module registered for `clsid` in the user's class registry, or nothing when the class is
+// not registered there (or the user has no home for a registry). Raises HostError when the
+// registry exists but cannot be read.
+std::optional<std::filesystem::path> RegisteredModule(const com::CLSID& clsid);
+
+// The folder of the running program (".", should the system not say).
+std::filesystem::path ProgramDirectory();
+
+// The module installed with the program (MARQEL_INSTALLED_MODULE, relative to the program's
+// folder), or nothing when there is none: a program run from the build tree has none.
+std::optional<std::filesystem::path> InstalledModule();
 
 }  // namespace marqel::host

@@ -99,12 +99,6 @@ class ScreenMessages final : public platform::MessageBoxes {
   DemoView& view_;
 };
 
-std::filesystem::path ProgramDirectory() {
-  std::error_code ec;
-  const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
-  return ec ? std::filesystem::path(".") : self.parent_path();
-}
-
 }  // namespace
 
 std::filesystem::path DemoModule() {

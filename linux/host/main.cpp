@@ -9,6 +9,7 @@
 #include "linux/host/demo_command.h"
 #include "linux/host/run_command.h"
 #include "linux/players/player_choice.h"
+#include "marqel_version.h"
 
 namespace {
 
@@ -33,6 +34,37 @@ int SelfRegister(const std::filesystem::path& module, bool remove) {
   }
 }
 
+// What the program takes from its surroundings, and what its exit status says; shown below the
+// options of every --help.
+constexpr const char* kEnvironmentFilesAndStatus =
+    "Environment:\n"
+    "  MARQEL_COMn=DEVICE     the device of the plug-in's port COMn, e.g.\n"
+    "                         MARQEL_COM1=/dev/ttyUSB0 (--com N=DEVICE overrides it; without\n"
+    "                         either, COMn is /dev/ttyS<n-1>)\n"
+    "  XDG_CONFIG_HOME        where the registry file lies (default: $HOME/.config)\n"
+    "  DISPLAY, WAYLAND_DISPLAY\n"
+    "                         with a reachable display, message boxes and the dialog are\n"
+    "                         windows; otherwise lines on standard error and a text form\n"
+    "\n"
+    "Files:\n"
+    "  $XDG_CONFIG_HOME/marqel/registry.ini\n"
+    "                         the classes registered for this user (register, unregister);\n"
+    "                         run without --plugin loads the module registered there, else the\n"
+    "                         one installed with this program\n"
+    "  gen_marqel.ini         the plug-in's settings (port and contrast), beside the module\n"
+    "\n"
+    "Exit status:\n"
+    "  0 after a clean quit (on q, at the end of a script, on SIGINT or SIGTERM); 1 when the\n"
+    "  plug-in cannot be loaded, created or (un)registered; 2 for a usage error: an unknown\n"
+    "  option, a bad value, a missing subcommand, a player script that cannot be read.";
+
+// A usage error exits with 2, whatever the parser's own code for it; --help and --version
+// with 0.
+int ParseFailed(const CLI::App& app, const CLI::ParseError& error) {
+  const int code = app.exit(error);
+  return code == 0 ? 0 : 2;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -41,13 +73,16 @@ int main(int argc, char** argv) {
       "player; the plug-in's serial ports can be mapped to any device (a pseudo-terminal read by "
       "marqel-lcd, for one)."};
   app.require_subcommand(1);
+  app.set_version_flag("--version", std::string("marqel-host ") + MARQEL_VERSION_TEXT);
+  app.footer(kEnvironmentFilesAndStatus);
 
   RunOptions run;
   std::vector<std::string> comSpecs;
   std::string plugin;
   auto* runCommand = app.add_subcommand("run", "Load the plug-in and let a player drive it");
   runCommand->add_option("--plugin", plugin,
-                         "The plug-in module to load (default: the one registered for its class)");
+                         "The plug-in module to load (default: the one registered for its class, "
+                         "else the one installed with this program)");
   runCommand->add_option("--player", run.player, marqel::players::kPlayerNames)
       ->capture_default_str();
   runCommand->add_flag("--fast", run.fast,
@@ -81,7 +116,15 @@ int main(int argc, char** argv) {
       "unregister", "Remove the plug-in's class (calls its DllUnregisterServer)");
   unregisterCommand->add_option("--plugin", unregisterPlugin, "The plug-in module")->required();
 
-  CLI11_PARSE(app, argc, argv);
+  for (auto* command : {runCommand, demoCommand, registerCommand, unregisterCommand}) {
+    command->footer(kEnvironmentFilesAndStatus);
+  }
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& error) {
+    return ParseFailed(app, error);
+  }
 
   if (*runCommand) {
     try {

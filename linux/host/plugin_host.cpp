@@ -1,6 +1,7 @@
 #include "linux/host/plugin_host.h"
 
 #include "common/utf.h"
+#include "linux/system/registry.h"
 #include "plugin/com/identifiers.h"
 
 namespace marqel::host {
@@ -66,7 +67,19 @@ void PluginHost::report(const char* call, com::HRESULT status) {
 
 std::filesystem::path ModuleToLoad(const std::optional<std::filesystem::path>& plugin) {
   if (plugin) return *plugin;
-  return RegisteredModule(com::CLSID_Tolvane);
+  // Registration is per user and comes first; the module installed with the program serves
+  // everyone who registered none.
+  if (auto registered = RegisteredModule(com::CLSID_Tolvane)) return *registered;
+  if (auto installed = InstalledModule()) return *installed;
+  const std::string id = com::GuidText(com::CLSID_Tolvane);
+  std::string where;
+  try {
+    where = " in " + system::Registry::defaultPath().string();
+  } catch (const system::RegistryError& error) {
+    where = " (" + std::string(error.what()) + ")";
+  }
+  throw HostError("class " + id + " is not registered" + where +
+                  " (run `marqel-host register --plugin PATH`, or give --plugin PATH)");
 }
 
 }  // namespace marqel::host

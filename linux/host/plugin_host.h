@@ -59,7 +59,8 @@ class PluginHost final : public players::PlayerHost {
   ComPtr<HostObject> hostObject_;
 };
 
-// The module to load: `plugin` when given, otherwise the one registered for Tolvane.
+// The module to load: `plugin` when given, otherwise the one registered for Tolvane in the user's
+// registry, otherwise the one installed with the program. Raises HostError when there is none.
 std::filesystem::path ModuleToLoad(const std::optional<std::filesystem::path>& plugin);
 
 }  // namespace marqel::host
