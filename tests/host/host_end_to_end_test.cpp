@@ -196,6 +196,16 @@ TEST_F(HostEndToEnd, DialogAfterDialogRunsOneAfterTheOther) {
   EXPECT_TRUE(EndsWith(result.line, kStartUp));
 }
 
+TEST_F(HostEndToEnd, SecondsThatTheClockCannotCountAreRefused) {
+  for (const char* seconds : {"1e10", "nan", "inf", "0", "-1"}) {
+    const HostRun result = run("state 1\ntick 1\n", {"--seconds", seconds});
+    EXPECT_EQ(result.exitCode, 2) << seconds;
+    EXPECT_THAT(result.err, HasSubstr("--seconds wants a number above 0 and at most 1000000000"))
+        << seconds;
+    EXPECT_TRUE(result.line.empty()) << seconds;
+  }
+}
+
 TEST_F(HostEndToEnd, MalformedScriptStopsTheHostBeforeAnythingStarts) {
   const HostRun result = run("state 1\nstate one\n");
   EXPECT_EQ(result.exitCode, 2);
