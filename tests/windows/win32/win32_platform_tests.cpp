@@ -17,8 +17,8 @@
 #include <vector>
 
 #include "common/runtime_error.h"
-#include "marqel.h"
 #include "common/utf.h"
+#include "marqel.h"
 #include "plugin/host_link.h"
 #include "windows/platform/ansi_code_page.h"
 #include "windows/platform/com_serial_port.h"
