@@ -49,18 +49,25 @@ inline constexpr std::int32_t kPortSetupFailed = 8015;
 class RuntimeError : public std::runtime_error {
  public:
   RuntimeError(std::int32_t number, std::string description);
+  // The error that a failing status from another component (the host) becomes. It keeps the
+  // status, so that a host call it escapes fails with that status and not with one of its own.
+  RuntimeError(std::int32_t number, std::string description, std::int32_t status);
 
   std::int32_t number() const noexcept { return number_; }
   // The text a user reads after "Error: ".
   const std::string& description() const noexcept { return description_; }
+  // The failing status it came from; 0 when it did not come from one.
+  std::int32_t status() const noexcept { return status_; }
 
  private:
   std::int32_t number_;
   std::string description_;
+  std::int32_t status_ = 0;
 };
 
 // Runs one statement under the resume-next policy: if it raises a RuntimeError, the statement is
-// abandoned and the caller goes on with its next statement. Returns false when the statement failed.
+// abandoned and the caller goes on with its next statement. Returns false when the statement
+// failed.
 template <class Statement>
 bool ResumeNext(Statement&& statement) {
   try {
@@ -85,5 +92,7 @@ bool ResumeNextCondition(Condition&& condition) {
 // Turns an error that escapes a host call into the call's failure status (0 is success). The
 // status carries the error number in its low 16 bits, under the automation error facility.
 std::int32_t FailureStatusOf(std::int32_t errorNumber) noexcept;
+// The same for the error itself: the status it came from, if any, else that of its number.
+std::int32_t FailureStatusOf(const RuntimeError& error) noexcept;
 
 }  // namespace marqel

@@ -15,13 +15,16 @@ namespace {
 
 using Kind = ScriptCommand::Kind;
 
+// The blanks that part a command from its arguments and the arguments from each other.
+constexpr std::string_view kBlanks = " \t";
+
 std::vector<std::string_view> Words(std::string_view text) {
   std::vector<std::string_view> words;
   std::size_t at = 0;
   while (at < text.size()) {
-    const auto start = text.find_first_not_of(" \t", at);
+    const auto start = text.find_first_not_of(kBlanks, at);
     if (start == std::string_view::npos) break;
-    const auto end = std::min(text.find_first_of(" \t", start), text.size());
+    const auto end = std::min(text.find_first_of(kBlanks, start), text.size());
     words.push_back(text.substr(start, end - start));
     at = end;
   }
@@ -29,8 +32,11 @@ std::vector<std::string_view> Words(std::string_view text) {
 }
 
 std::optional<std::int32_t> Number(std::string_view word) {
-  if (!word.empty() && word.front() == '+') word.remove_prefix(1);
-  if (word.empty() || word.front() == '+') return std::nullopt;
+  // from_chars reads a minus but no plus: the plus is taken here, and no other sign after it.
+  if (!word.empty() && word.front() == '+') {
+    word.remove_prefix(1);
+    if (word.empty() || word.front() < '0' || word.front() > '9') return std::nullopt;
+  }
   std::int32_t value = 0;
   const auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), value);
   if (error != std::errc() || end != word.data() + word.size()) return std::nullopt;
@@ -50,17 +56,40 @@ bool IsValidUtf8(std::string_view text) {
   return marked == written;
 }
 
+// A word from the script, fit to be shown in a message: printable ASCII only (no NUL to cut the
+// message short, no escape sequence for the terminal), and short.
+std::string Shown(std::string_view word) {
+  constexpr std::size_t kMaxShown = 16;
+  std::string out;
+  for (const char c : word.substr(0, kMaxShown)) {
+    out.push_back(c >= 0x20 && c < 0x7F ? c : '?');
+  }
+  if (word.size() > kMaxShown) out += "...";
+  return out;
+}
+
+// The next line of `text` from `at`, without its end: LF, CR LF or a CR alone. Moves `at` past
+// the end; false when nothing is left.
+bool NextLine(std::string_view text, std::size_t& at, std::string_view& line) {
+  if (at >= text.size()) return false;
+  const std::size_t end = std::min(text.find_first_of("\r\n", at), text.size());
+  line = text.substr(at, end - at);
+  at = end;
+  if (at < text.size() && text[at] == '\r') ++at;
+  if (at < text.size() && text[at] == '\n') ++at;
+  return true;
+}
+
 class Parser {
  public:
   explicit Parser(std::string name) { script_.name = std::move(name); }
 
   void line(std::string_view text) {
     ++number_;
-    if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
-    const auto first = text.find_first_not_of(" \t");
+    const auto first = text.find_first_not_of(kBlanks);
     if (first == std::string_view::npos || text[first] == '#') return;
 
-    const auto blank = text.find(' ');
+    const auto blank = text.find_first_of(kBlanks);
     const std::string_view word = text.substr(0, blank);
     if (word == "title") {
       const std::string_view rest = blank == std::string_view::npos ? "" : text.substr(blank + 1);
@@ -98,7 +127,7 @@ class Parser {
       none(args, "quit");
       add(Kind::Quit);
     } else {
-      fail("unknown command `" + std::string(word) +
+      fail("unknown command `" + Shown(word) +
            "` (expected title, state, length, position, window, tick, configure, dialog or "
            "quit)");
     }
@@ -128,7 +157,7 @@ class Parser {
       dialogOpen_ = false;
       add(what == "exit" ? Kind::DialogExit : Kind::DialogClose);
     } else {
-      fail("unknown dialog action `" + std::string(what) +
+      fail("unknown dialog action `" + Shown(what) +
            "` (expected com, contrast, setsave, exit or close)");
     }
   }
@@ -136,7 +165,7 @@ class Parser {
   std::int32_t one(const std::vector<std::string_view>& args, const std::string& form) {
     if (args.size() != 1) fail("expected `" + form + "`");
     const auto value = Number(args[0]);
-    if (!value) fail("`" + std::string(args[0]) + "` is not a signed 32-bit decimal number");
+    if (!value) fail("`" + Shown(args[0]) + "` is not a signed 32-bit decimal number");
     return *value;
   }
 
@@ -160,10 +189,16 @@ class Parser {
 }  // namespace
 
 Script ParseScript(std::istream& in, const std::string& name) {
-  Parser parser(name);
   std::string text;
-  while (std::getline(in, text)) parser.line(text);
+  char chunk[4096];
+  while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
+    text.append(chunk, static_cast<std::size_t>(in.gcount()));
+  }
   if (in.bad()) throw ScriptError(name + ": cannot be read");
+  Parser parser(name);
+  std::size_t at = 0;
+  std::string_view line;
+  while (NextLine(text, at, line)) parser.line(line);
   return parser.finish();
 }
 

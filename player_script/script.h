@@ -19,7 +19,8 @@
 //   dialog close               close the window by its own close command
 //   quit                       quit the plug-in (the end of the file means quit too)
 //
-// Numbers are signed 32-bit decimals. A line ending in CR LF counts as ending in LF.
+// Blanks or tabs part a command from its arguments. Numbers are signed 32-bit decimals, with one
+// sign at most. A line ends in LF, CR LF or a CR alone.
 #include <cstdint>
 #include <filesystem>
 #include <istream>

@@ -23,8 +23,10 @@ void CheckStatus(std::int32_t status, const char* operation) {
   if (status < 0) {
     char hex[16];
     std::snprintf(hex, sizeof hex, "%08X", static_cast<unsigned>(status));
-    throw RuntimeError(err::kAutomationError, std::string("Automation error: the host's ") +
-                                                  operation + " failed (status 0x" + hex + ")");
+    throw RuntimeError(
+        err::kAutomationError,
+        std::string("Automation error: the host's ") + operation + " failed (status 0x" + hex + ")",
+        status);
   }
 }
 
@@ -49,7 +51,7 @@ std::int32_t StatusOfHostCall(const std::function<void()>& call) noexcept {
     call();
     return com::S_OK;
   } catch (const RuntimeError& error) {
-    return FailureStatusOf(error.number());
+    return FailureStatusOf(error);
   } catch (const std::bad_alloc&) {
     return FailureStatusOf(err::kOutOfMemory);
   } catch (...) {

@@ -25,8 +25,9 @@ void HostSetDescription(Component& component, std::u16string_view description);
 std::int32_t HostPlayerWindow(Component& component);
 
 // Runs a call that came in from the host: 0 on success, the failure status of an error that
-// escapes (FailureStatusOf; running out of memory is the Out of memory error), the unexpected-
-// failure status for anything else. Nothing thrown crosses into the host.
+// escapes (FailureStatusOf: a failing status from the host comes back as it was; running out of
+// memory is the Out of memory error), the unexpected-failure status for anything else. Nothing
+// thrown crosses into the host.
 std::int32_t StatusOfHostCall(const std::function<void()>& call) noexcept;
 
 }  // namespace marqel

@@ -91,8 +91,7 @@ int main(int argc, char** argv) {
       ->type_name("N=DEVICE");
   runCommand->add_flag("--quit-twice", run.quitTwice, "Call the plug-in's Quit twice on exit");
   double runSeconds = 0;
-  auto* runFor = runCommand->add_option("--seconds", runSeconds, "Quit after this many seconds")
-                     ->check(CLI::PositiveNumber);
+  auto* runFor = runCommand->add_option("--seconds", runSeconds, "Quit after this many seconds");
 
   DemoOptions demo;
   std::string demoPlugin;
@@ -102,8 +101,7 @@ int main(int argc, char** argv) {
       "demo", "The simulated player, the plug-in and a virtual LCD, live in this terminal");
   demoCommand->add_option("--plugin", demoPlugin,
                           "The plug-in module (default: the one built beside this program)");
-  auto* demoFor = demoCommand->add_option("--seconds", demoSeconds, "Quit after this many seconds")
-                      ->check(CLI::PositiveNumber);
+  auto* demoFor = demoCommand->add_option("--seconds", demoSeconds, "Quit after this many seconds");
   demoCommand->add_option("--script", demoScript, "A player script instead of the simulated player")
       ->check(CLI::ExistingFile);
 
@@ -129,18 +127,23 @@ int main(int argc, char** argv) {
   if (*runCommand) {
     try {
       for (const auto& spec : comSpecs) AddComPort(run.comPorts, spec);
+      if (*runFor) run.seconds = CheckedSeconds(runSeconds);
     } catch (const std::invalid_argument& error) {
       std::cerr << "marqel-host: " << error.what() << '\n';
       return 2;
     }
     if (!plugin.empty()) run.plugin = plugin;
-    if (*runFor) run.seconds = runSeconds;
     return RunHost(run);
   }
   if (*demoCommand) {
     if (!demoPlugin.empty()) demo.plugin = demoPlugin;
     if (!demoScript.empty()) demo.script = demoScript;
-    if (*demoFor) demo.seconds = demoSeconds;
+    try {
+      if (*demoFor) demo.seconds = CheckedSeconds(demoSeconds);
+    } catch (const std::invalid_argument& error) {
+      std::cerr << "marqel-host: " << error.what() << '\n';
+      return 2;
+    }
     return RunDemo(demo);
   }
   if (*registerCommand) return SelfRegister(registerPlugin, false);

@@ -4,6 +4,7 @@
 
 #include <iostream>
 #include <optional>
+#include <sstream>
 #include <stdexcept>
 
 #include "common/utf.h"
@@ -43,6 +44,17 @@ void AddComPort(std::map<int, std::string>& ports, const std::string& spec) {
                                 std::to_string(port));
   }
   ports[port] = spec.substr(equals + 1);
+}
+
+double CheckedSeconds(double seconds) {
+  // Written so that NaN fails too.
+  if (!(seconds > 0 && seconds <= static_cast<double>(kMaxSeconds))) {
+    std::ostringstream given;
+    given << seconds;
+    throw std::invalid_argument("--seconds wants a number above 0 and at most " +
+                                std::to_string(kMaxSeconds) + ", not " + given.str());
+  }
+  return seconds;
 }
 
 int RunHost(const RunOptions& options) {

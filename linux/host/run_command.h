@@ -1,6 +1,7 @@
 #pragma once
 // `marqel-host run`: the host itself. Loads the plug-in, lets a player stand-in drive it on the
 // loop, and quits it on request, at the end of a script, or on SIGINT / SIGTERM.
+#include <cstdint>
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -19,6 +20,12 @@ struct RunOptions {
 
 // Parses "N=DEVICE" into the map; raises std::invalid_argument naming what is wrong.
 void AddComPort(std::map<int, std::string>& ports, const std::string& spec);
+
+// The longest `--seconds` the loop's clock can count to, with room to spare (about 31 years).
+inline constexpr std::int64_t kMaxSeconds = 1'000'000'000;
+// `--seconds`, checked: above 0 and at most kMaxSeconds (so neither NaN nor infinity); raises
+// std::invalid_argument naming what is wrong.
+double CheckedSeconds(double seconds);
 
 // The process's exit status: 0 after a clean quit, 2 for a malformed script or a bad option,
 // 1 when the plug-in cannot be loaded or created.

@@ -136,9 +136,13 @@ void TermiosSerialPort::open() {
       case ENODEV:
       case ENXIO:
       case ENOTDIR:
-        throw RuntimeError(err::kPortInvalid,
-                           label() + ": no such port (is the device plugged in? MARQEL_COM" +
-                               std::to_string(port_) + "=DEVICE picks another one)");
+        // The environment picks the device only where the host names none.
+        throw RuntimeError(
+            err::kPortInvalid,
+            label() + ": no such port (is the device plugged in?" +
+                (overrides_.contains(port_) && !overrides_.at(port_).empty()
+                     ? std::string(")")
+                     : " MARQEL_COM" + std::to_string(port_) + "=DEVICE picks another one)"));
       case EACCES:
       case EPERM:
       case EROFS:

@@ -108,10 +108,16 @@ bool ScriptPlayer::run(const ScriptCommand& command) {
     case Kind::DialogCom:
     case Kind::DialogContrast:
     case Kind::DialogSetSave:
-    case Kind::DialogExit:
-    case Kind::DialogClose:
       act(command);
       return true;
+    case Kind::DialogExit:
+    case Kind::DialogClose:
+      // The lines after it run once the dialog's modal loop has unwound, on the loop that
+      // opened it; run here, a `configure` among them would open the next dialog inside this
+      // one's loop, and a long script would nest ever deeper.
+      act(command);
+      loop_.post([this] { step(); });
+      return false;
     case Kind::Quit:
       finished_ = true;
       host_.quit();

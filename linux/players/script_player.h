@@ -1,7 +1,8 @@
 #pragma once
 // A player that does what a script says (players/script.h), line by line, on the host's loop.
 // Lines run at once one after the other; `tick` lets refresh ticks run, `configure` opens the
-// dialog and the script goes on inside it.
+// dialog and the script goes on inside it; once a line closes the dialog, the script goes on
+// after the dialog's modal loop has returned.
 #include <cstdint>
 #include <iosfwd>
 

@@ -81,7 +81,9 @@ start_x_server || { echo "FAIL: Xvfb did not start"; exit 1; }
 
 # Positions inside the client area, in pixels (twips / 15), from the designer's table.
 bar_y=104              # Contrast: top 1080+360 twips = 96 px, 17 px high
+arrow_left_x=32        # its left arrow: left 24 px, 17 px wide
 arrow_right_x=233      # its right arrow: left 24 px + 217 px wide, 17 px arrow
+track_right_x=220      # the track's right end, right of the thumb at any value up to 123
 com2=(95 40)           # COM2: left 120+1200 twips = 88 px, top 120+360 = 32 px
 set_save=(80 172)      # SetSave: 24,160 px, 113 x 25
 exit_button=(208 172)  # Exit: 152,160 px, 113 x 25
@@ -106,6 +108,12 @@ press_return_in() {  # window id
 }
 click_at() {  # x y, relative to the dialog
   xdotool mousemove $((wx + $1)) $((wy + $2)) click 1
+  sleep 0.4
+}
+hold_at() {  # x y seconds: press there, keep the button down, release
+  xdotool mousemove $((wx + $1)) $((wy + $2)) mousedown 1
+  sleep "$3"
+  xdotool mouseup 1
   sleep 0.4
 }
 
@@ -143,6 +151,10 @@ done
 sleep 0.3
 xdotool mouseup 1
 sleep 0.4
+# Held down, the left arrow and then the track step again and again (after half a second, every
+# 50 ms): each step is a move of its own.
+hold_at $arrow_left_x $bar_y 1.5
+hold_at $track_right_x $bar_y 1.5
 # Escape is no cancel button: the dialog stays.
 xdotool key Escape
 sleep 0.4
@@ -160,10 +172,27 @@ dialog=$(sed -n 's/^dialog: //p' "$work/log1")
 settings=$(sed -n 's/^settings: //p' "$work/log1")
 contrast=$(echo "$settings" | sed -n 's/.*contrast=\([0-9]*\).*/\1/p')
 [ -n "$contrast" ] || contrast=0
-drag=$(printf '%02X' $((128 + contrast)))
-expect_eq "the line while the dialog was open" "$dialog" \
-  "C0 C1 C2 C3 $drag close port=2 open(2) $drag drain wait(2) $drag"
-[ "$contrast" -gt 75 ] && [ "$contrast" -lt 110 ] || fail "the drag ended at $contrast"
+# Load, track click, arrow click, key, the drag's release; then the holds, one byte a step (down
+# by the left arrow, up by the track); then Set & Save.
+read -r -a sent <<< "$dialog"
+expect_eq "the line up to the drag" "${sent[*]:0:4}" "C0 C1 C2 C3"
+drag=0
+[[ ${sent[4]:-} =~ ^[0-9A-F]{2}$ ]] && drag=$((16#${sent[4]} - 128))
+[ "$drag" -gt 75 ] && [ "$drag" -lt 110 ] || fail "the drag ended at $drag"
+at=5 value=$drag down=0 up=0
+while [[ ${sent[at]:-} =~ ^[0-9A-F]{2}$ ]] && [ $((16#${sent[at]} - 128)) -eq $((value - 1)) ]; do
+  value=$((value - 1)) down=$((down + 1)) at=$((at + 1))
+done
+while [[ ${sent[at]:-} =~ ^[0-9A-F]{2}$ ]] && [ $((16#${sent[at]} - 128)) -eq $((value + 1)) ]; do
+  value=$((value + 1)) up=$((up + 1)) at=$((at + 1))
+done
+[ "$down" -ge 2 ] || fail "holding the left arrow sent $down byte(s) one step apart"
+[ "$up" -ge 2 ] || fail "holding the track sent $up byte(s) one step apart"
+echo "holds: $down steps down, $up steps up"
+saved_byte=$(printf '%02X' $((128 + contrast)))
+expect_eq "the line after the holds" "${sent[*]:at}" \
+  "close port=2 open(2) $saved_byte drain wait(2) $saved_byte"
+expect_eq "the contrast saved is where the holds left the bar" "$contrast" "$value"
 expect_eq "the settings file" "$(od -An -tx1 "$work/gen_marqel.ini" | tr -d ' \n')" \
   "$(printf ' 2 \r\n %d \r\n' "$contrast" | od -An -tx1 | tr -d ' \n')"
 echo "$settings" | grep -q "^port=2 contrast=$contrast ticks=" || fail "settings: $settings"

@@ -183,6 +183,29 @@ quit
   EXPECT_NE(std::find(result.line.begin(), result.line.end(), 0xE4), result.line.end());
 }
 
+// Each dialog of a script opens after the one before has returned, never inside it: a long
+// script of them neither nests ever deeper nor runs out of stack.
+TEST_F(HostEndToEnd, DialogAfterDialogRunsOneAfterTheOther) {
+  constexpr int kDialogs = 20000;
+  std::string script = "state 1\ntick 1\n";
+  for (int i = 0; i < kDialogs; ++i) script += "configure\ndialog exit\n";
+  const HostRun result = run(script);
+  ASSERT_EQ(result.exitCode, 0) << result.err.substr(0, 2000);
+  // The start-up's contrast 0, then each Exit puts the saved contrast 0 back.
+  EXPECT_EQ(std::count(result.line.begin(), result.line.end(), 0x80), kDialogs + 1);
+  EXPECT_TRUE(EndsWith(result.line, kStartUp));
+}
+
+TEST_F(HostEndToEnd, SecondsThatTheClockCannotCountAreRefused) {
+  for (const char* seconds : {"1e10", "nan", "inf", "0", "-1"}) {
+    const HostRun result = run("state 1\ntick 1\n", {"--seconds", seconds});
+    EXPECT_EQ(result.exitCode, 2) << seconds;
+    EXPECT_THAT(result.err, HasSubstr("--seconds wants a number above 0 and at most 1000000000"))
+        << seconds;
+    EXPECT_TRUE(result.line.empty()) << seconds;
+  }
+}
+
 TEST_F(HostEndToEnd, MalformedScriptStopsTheHostBeforeAnythingStarts) {
   const HostRun result = run("state 1\nstate one\n");
   EXPECT_EQ(result.exitCode, 2);

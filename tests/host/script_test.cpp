@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -36,6 +37,8 @@ TEST(Script, EachCommandReadsAsDocumented) {
       {"title Café – naïve", {Kind::Title, 0, "Café – naïve", 1}},
       {"title with CR LF\r", {Kind::Title, 0, "with CR LF", 1}},
       {"state 1", {Kind::State, 1, "", 1}},
+      {"state\t1", {Kind::State, 1, "", 1}},
+      {"title\tafter a tab", {Kind::Title, 0, "after a tab", 1}},
       {"state -2147483648", {Kind::State, -2147483647 - 1, "", 1}},
       {"length 2147483647", {Kind::Length, 2147483647, "", 1}},
       {"position +1500", {Kind::Position, 1500, "", 1}},
@@ -100,14 +103,26 @@ TEST(Script, MalformedLinesNameFileLineAndWhatIsWrong) {
       {"configure\ndialog press\n", "play.txt:2: unknown dialog action `press`"},
       {"configure\ndialog exit\ndialog setsave\n", "play.txt:3: no dialog is open here"},
       {"title \xC3\x28\n", "play.txt:1: the title is not valid UTF-8"},
+      {"position +-1\n", "play.txt:1: `+-1` is not a signed 32-bit decimal number"},
+      {"title CR alone\rstate x\r", "play.txt:2: `x` is not a signed 32-bit decimal number"},
+      // What the file holds is echoed short and printable: no NUL cuts the message, no escape
+      // sequence reaches the terminal.
+      {std::string("st\0ate 1\n", 10), "play.txt:1: unknown command `st?ate` (expected"},
+      {"configure\ndialog \x1B[2J\n", "play.txt:2: unknown dialog action `?[2J` (expected"},
+      {"tick " + std::string(1'000'000, '9') + "\n",
+       "play.txt:1: `9999999999999999...` is not a signed 32-bit decimal number"},
   };
   for (const auto& c : cases) {
     try {
       Parse(c.text);
       ADD_FAILURE() << "accepted: " << c.text;
     } catch (const ScriptError& error) {
-      EXPECT_EQ(std::string(error.what()).rfind(c.message, 0), 0u)
-          << "for " << c.text << "got: " << error.what();
+      const std::string message = error.what();
+      EXPECT_EQ(message.rfind(c.message, 0), 0u) << "for " << c.text << "got: " << message;
+      EXPECT_LT(message.size(), 200u);
+      EXPECT_TRUE(std::all_of(message.begin(), message.end(), [](char ch) {
+        return ch >= 0x20 && ch < 0x7F;
+      })) << message;
     }
   }
 }

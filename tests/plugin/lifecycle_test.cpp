@@ -6,6 +6,7 @@
 
 #include "common/runtime_error.h"
 #include "plugin/component.h"
+#include "plugin/host_link.h"
 #include "settings/form2.h"
 #include "tests/fakes/fake_platform.h"
 #include "tests/support/scripted_player.h"
@@ -195,6 +196,14 @@ TEST_F(Lifecycle, InitializePassesTheHostsFailureOn) {
   host->descriptionStatus = harness::ScriptedHost::kFailStatus;
   EXPECT_THROW(Initialize(component, host), RuntimeError);
   EXPECT_EQ(component.hostLink, host);
+
+  // A host call that a failing status from the host escapes returns that very status.
+  const auto accessDenied = static_cast<std::int32_t>(0x80070005u);
+  host->descriptionStatus = accessDenied;
+  EXPECT_EQ(StatusOfHostCall([&] { Initialize(component, host); }), accessDenied);
+  const auto wrongThread = static_cast<std::int32_t>(0x8001010Eu);
+  host->failAlways(wrongThread);
+  EXPECT_EQ(StatusOfHostCall([&] { HostPlayerWindow(component); }), wrongThread);
 
   try {
     Initialize(component, nullptr);

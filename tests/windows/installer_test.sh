@@ -113,6 +113,10 @@ check "the decoy folder got nothing" listing_is "$drive/Decoy"
 class_server >"$run/class.txt"
 check "the class names the installed Marqel.dll" \
   contains "$run/class.txt" 'C:\Program Files\Player\Plugins\Marqel.dll'
+genlib='HKCR\TypeLib\{B1350BE9-C458-435C-8B7C-74D05FCBA8DD}'
+timeout 60 "$wine" reg query "$genlib" /s >"$run/genlib.txt" 2>&1
+check "the wrapper's type library names the installed wrapper" \
+  contains "$run/genlib.txt" 'C:\Program Files\Player\Plugins\gen_marqel_wrap.dll'
 timeout 60 "$wine" reg query "$entry" 2>&1 | tr -d '\r' | sed -E 's/^ +//; s/ +/ /g' >"$run/entry.txt"
 uninstaller='"C:\Program Files\Player\Plugins\Marqel-uninstall.exe"'
 expected_kb=$((($(stat -c %s "$bin/module/Marqel.dll") + $(stat -c %s "$bin/wrapper/gen_marqel_wrap.dll")) / 1024))
@@ -197,6 +201,7 @@ check "no stray bytes on the line" contains "$run/session.lcd" 'stray bytes: 0'
 phase "silent uninstall"
 quiet_uninstall
 check "the class is unregistered" absent timeout 60 "$wine" reg query "HKCR\\CLSID\\$clsid"
+check "so is the wrapper's type library" absent timeout 60 "$wine" reg query "$genlib"
 check "the uninstall entry is gone" absent timeout 60 "$wine" reg query "$entry"
 check "our files are gone; the settings and the other plug-in stay" \
   listing_is "$player_dir/Plugins" gen_marqel.ini gen_other.dll

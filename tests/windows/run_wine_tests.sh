@@ -132,8 +132,11 @@ if command -v "$objdump" >/dev/null 2>&1 && [ -f "$shipped/module/Marqel.dll" ];
   check "Marqel.dll exports the four entry points, undecorated" \
     same_files "$work/marqel-exports.expected" "$work/marqel-exports.txt"
   check "Marqel.dll imports only the system's own DLLs" imports_only_system "$shipped/module/Marqel.dll"
-  check "gen_marqel_wrap.dll exports winampGetGeneralPurposePlugin, undecorated" \
-    test "$(exports_of "$shipped/wrapper/gen_marqel_wrap.dll")" = winampGetGeneralPurposePlugin
+  exports_of "$shipped/wrapper/gen_marqel_wrap.dll" >"$work/wrapper-exports.txt"
+  printf 'DllRegisterServer\nDllUnregisterServer\nwinampGetGeneralPurposePlugin\n' \
+    >"$work/wrapper-exports.expected"
+  check "gen_marqel_wrap.dll exports the player's entry point and its registration, undecorated" \
+    same_files "$work/wrapper-exports.expected" "$work/wrapper-exports.txt"
   check "gen_marqel_wrap.dll imports only the system's own DLLs" \
     imports_only_system "$shipped/wrapper/gen_marqel_wrap.dll"
   strings -el "$shipped/module/Marqel.dll" >"$work/marqel-strings.txt"
@@ -315,6 +318,17 @@ check "ProgID Marqel.Tolvane names the class" contains "$run/reg-progid.txt" "$c
 timeout 60 "$wine" reg query 'HKCR\TypeLib\{E1EB66E6-29DD-43D4-A941-C036E6923C3B}\1.0' /s \
   >"$run/reg-typelib.txt" 2>&1
 check "type library Marqel 1.0 registered" contains "$run/reg-typelib.txt" 'Marqel.dll'
+timeout 60 "$wine" regsvr32 'C:\Player\Plugins\gen_marqel_wrap.dll' >"$run/regsvr32-wrapper.log" 2>&1
+check "regsvr32 registers the wrapper's type library" test $? -eq 0
+genlib='HKCR\TypeLib\{B1350BE9-C458-435C-8B7C-74D05FCBA8DD}'
+timeout 60 "$wine" reg query "$genlib\1.0" /s >"$run/reg-genlib.txt" 2>&1
+check "type library BrelWinAmpGenLib 1.0 registered, in the wrapper" \
+  contains "$run/reg-genlib.txt" 'gen_marqel_wrap.dll'
+timeout 120 "$wine" 'C:\Player\marqel-win32-tests.exe' --type-libraries >"$run/typelibs.out" 2>&1
+typelibs_status=$?
+tr -d '\r' <"$run/typelibs.out" | grep -E '^not ok' || true
+check "type libraries: $(tr -d '\r' <"$run/typelibs.out" | grep -E '^[0-9]+ passed' || echo 'no result')" \
+  test "$typelibs_status" -eq 0
 
 # --- a session: play, pause, resume, the dialog, a new track, stop --------------------------------
 phase "a session"
@@ -419,6 +433,10 @@ timeout 60 "$wine" regsvr32 /u 'C:\Player\Plugins\Marqel.dll' >"$run/unregister.
 check "regsvr32 /u unregisters Marqel.dll" test $? -eq 0
 timeout 60 "$wine" reg query "HKCR\\CLSID\\$clsid" >"$run/reg-after.txt" 2>&1
 check "the class is gone from the registry" test $? -ne 0
+timeout 60 "$wine" regsvr32 /u 'C:\Player\Plugins\gen_marqel_wrap.dll' >>"$run/unregister.log" 2>&1
+check "regsvr32 /u unregisters the wrapper's type library" test $? -eq 0
+timeout 60 "$wine" reg query "$genlib" >"$run/reg-genlib-after.txt" 2>&1
+check "BrelWinAmpGenLib is gone from the registry" test $? -ne 0
 start_lcd unregistered
 map_ports
 run_player unregistered restart.txt

@@ -257,6 +257,13 @@ Section "Marqel" SecMarqel
     SetErrorLevel ${EXIT_REFUSED}
     Abort "Registration failed; nothing was installed."
   ${EndIf}
+  ; The wrapper's type library, for tools that look up the wrapper's interfaces; the plug-in works
+  ; without it.
+  DetailPrint "Registering gen_marqel_wrap.dll with $1"
+  ExecWait '"$1" /s "$INSTDIR\Plugins\gen_marqel_wrap.dll"' $0
+  ${If} $0 != 0
+    DetailPrint "regsvr32 said $0; the wrapper's type library is not registered."
+  ${EndIf}
 
   WriteUninstaller "$INSTDIR\Plugins\${UNINSTALLER}"
   SectionGetSize ${SecMarqel} $0
@@ -293,7 +300,13 @@ Section "Uninstall"
   ${EndIf}
 
   ; The wrapper first: once it is gone the player no longer asks for the component. Should it
-  ; stay (in use after all), nothing else is touched.
+  ; stay (in use after all), nothing else is touched but its type library's registration.
+  Call un.Regsvr32Path
+  Pop $1
+  ${If} ${FileExists} "$INSTDIR\gen_marqel_wrap.dll"
+    DetailPrint "Unregistering gen_marqel_wrap.dll with $1"
+    ExecWait '"$1" /u /s "$INSTDIR\gen_marqel_wrap.dll"' $0
+  ${EndIf}
   ClearErrors
   Delete "$INSTDIR\gen_marqel_wrap.dll"
   ${If} ${Errors}
@@ -301,8 +314,6 @@ Section "Uninstall"
     Abort "Could not remove gen_marqel_wrap.dll; nothing was removed."
   ${EndIf}
   ${If} ${FileExists} "$INSTDIR\Marqel.dll"
-    Call un.Regsvr32Path
-    Pop $1
     DetailPrint "Unregistering Marqel.dll with $1"
     ExecWait '"$1" /u /s "$INSTDIR\Marqel.dll"' $0
     ${If} $0 != 0

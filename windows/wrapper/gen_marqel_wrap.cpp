@@ -1,6 +1,7 @@
 // gen_marqel_wrap.dll: a general-purpose plug-in of the player that carries the component. It
 // creates Tolvane through COM on the player's thread, hands it the host object, and forwards
-// the player's configure and quit requests.
+// the player's configure and quit requests. Its DllRegisterServer registers its type library
+// (wrapper_typelib.h).
 #include <objbase.h>
 #include <windows.h>
 
@@ -11,6 +12,7 @@
 #include "marqel.h"
 #include "plugin/com/com_ptr.h"
 #include "wrapper_host.h"
+#include "wrapper_typelib.h"
 
 namespace {
 
@@ -31,6 +33,7 @@ GeneralPurposePlugin g_header = {marqel::windows::kGeneralPurposePluginVersion,
                                  nullptr,
                                  nullptr};
 WrapperHost g_host(g_header);
+HINSTANCE g_module = nullptr;
 marqel::com::ComPtr<IBrelWinAmpGenPlugin> g_plugin;
 bool g_comStarted = false;
 
@@ -95,11 +98,22 @@ void __cdecl Quit() {
 // At process exit the component's DLL, loaded after this one, is gone first, and nothing may call
 // into it then: a plug-in the player never quit is let go without a Release. (The C runtime runs
 // this before the destructors of this DLL's globals.)
-extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
+extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID reserved) {
+  if (reason == DLL_PROCESS_ATTACH) {
+    g_module = module;
+  }
   if (reason == DLL_PROCESS_DETACH && reserved != nullptr) {
     g_plugin.detach();
   }
   return TRUE;
+}
+
+extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
+  return marqel::windows::RegisterWrapperTypeLib(g_module);
+}
+
+extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() {
+  return marqel::windows::UnregisterWrapperTypeLib();
 }
 
 extern "C" __declspec(dllexport) GeneralPurposePlugin* __cdecl winampGetGeneralPurposePlugin() {

@@ -71,9 +71,10 @@ class FrameBox final : public Fl_Group {
   }
 };
 
-// The contrast bar. Its callback runs once per completed move: an arrow or track click (at the
-// release), a key, the release of a dragged thumb, a turn of the wheel; never for the positions a
-// drag passes through. It takes the focus like any other control, and keys move it only then.
+// The contrast bar. Its callback runs once per completed move: each step of an arrow or of the
+// track, held down or not, a key, the release of a dragged thumb, a turn of the wheel; never for
+// the positions a drag of the thumb passes through. It takes the focus like any other control,
+// and keys move it only then.
 class ContrastBar final : public Fl_Scrollbar {
  public:
   explicit ContrastBar(const PixelRect& r) : Fl_Scrollbar(r.x, r.y, r.w, r.h) {
@@ -99,7 +100,12 @@ class ContrastBar final : public Fl_Scrollbar {
         return Fl::focus() == this && handleKey();
       case FL_PUSH:
         if (Fl::visible_focus() && Fl::focus() != this) take_focus();
-        return Fl_Scrollbar::handle(event);
+        return handlePush();
+      case FL_RELEASE: {
+        const int used = Fl_Scrollbar::handle(event);
+        when(FL_WHEN_RELEASE);
+        return used;
+      }
       case FL_MOUSEWHEEL: {
         const int before = value();
         const int used = Fl_Scrollbar::handle(event);
@@ -117,6 +123,20 @@ class ContrastBar final : public Fl_Scrollbar {
   }
 
  private:
+  // A press on an arrow or in the track steps at once, and again and again while held; a press on
+  // the thumb does not move it, and the middle button drags the thumb wherever it is pressed. So
+  // a press of another button that moved the bar is a stepping one: that step and each repeated
+  // one are moves of their own, until the release.
+  int handlePush() {
+    const int before = value();
+    const int used = Fl_Scrollbar::handle(FL_PUSH);
+    if (value() != before && Fl::event_button() != FL_MIDDLE_MOUSE) {
+      when(FL_WHEN_CHANGED);
+      do_callback();
+    }
+    return used;
+  }
+
   int handleKey() {
     int target = value();
     switch (Fl::event_key()) {

@@ -2,6 +2,7 @@
 // tests/windows). Prints one line per check and "N passed, M failed"; exits 1 on any failure.
 //
 //   marqel-win32-tests [SERIAL_PORT_NUMBER]   (a port wired to something that reads, e.g. 1)
+//   marqel-win32-tests --type-libraries       (once Marqel.dll and the wrapper are registered)
 #include "windows/platform/core_platform.h"
 // (before any header that brings in windows.h)
 #include <windows.h>
@@ -17,6 +18,7 @@
 
 #include "common/runtime_error.h"
 #include "common/utf.h"
+#include "marqel.h"
 #include "plugin/host_link.h"
 #include "windows/platform/ansi_code_page.h"
 #include "windows/platform/com_serial_port.h"
@@ -345,6 +347,57 @@ void HostCalls() {
          "host call: running out of memory is the Out of memory error, anything else unexpected");
 }
 
+// The component's library names the wrapper's plug-in interface; tools that follow it land in
+// the wrapper's library BrelWinAmpGenLib 1.0, and the component's library holds no copy of it.
+void TypeLibraries() {
+  ITypeLib* wrapper = nullptr;
+  Expect(SUCCEEDED(::LoadRegTypeLib(LIBID_BrelWinAmpGenLib, 1, 0, 0, &wrapper)),
+         "type libraries: BrelWinAmpGenLib 1.0 is registered");
+  ITypeLib* marqel = nullptr;
+  if (FAILED(::LoadRegTypeLib(LIBID_Marqel, 1, 0, 0, &marqel))) {
+    Expect(false, "type libraries: Marqel 1.0 is registered");
+    return;
+  }
+  ITypeInfo* copy = nullptr;
+  Expect(FAILED(marqel->GetTypeInfoOfGuid(IID_IBrelWinAmpGenPlugin, &copy)),
+         "type libraries: Marqel holds no copy of IBrelWinAmpGenPlugin");
+  ITypeInfo* tolvane = nullptr;
+  bool found = false;
+  if (SUCCEEDED(marqel->GetTypeInfoOfGuid(CLSID_Tolvane, &tolvane))) {
+    for (UINT i = 0; i < 2 && !found; ++i) {
+      HREFTYPE ref = 0;
+      ITypeInfo* implemented = nullptr;
+      TYPEATTR* attr = nullptr;
+      if (FAILED(tolvane->GetRefTypeOfImplType(i, &ref)) ||
+          FAILED(tolvane->GetRefTypeInfo(ref, &implemented))) {
+        continue;
+      }
+      ITypeLib* home = nullptr;
+      UINT index = 0;
+      TLIBATTR* lib = nullptr;
+      if (SUCCEEDED(implemented->GetTypeAttr(&attr)) &&
+          IsEqualGUID(attr->guid, IID_IBrelWinAmpGenPlugin)) {
+        found = attr->typekind == TKIND_INTERFACE && attr->cFuncs == 3 &&
+                SUCCEEDED(implemented->GetContainingTypeLib(&home, &index)) &&
+                SUCCEEDED(home->GetLibAttr(&lib)) &&
+                IsEqualGUID(lib->guid, LIBID_BrelWinAmpGenLib) && lib->wMajorVerNum == 1 &&
+                lib->wMinorVerNum == 0;
+      }
+      if (lib != nullptr) home->ReleaseTLibAttr(lib);
+      if (home != nullptr) home->Release();
+      if (attr != nullptr) implemented->ReleaseTypeAttr(attr);
+      implemented->Release();
+    }
+    tolvane->Release();
+  }
+  Expect(found,
+         "type libraries: Tolvane's IBrelWinAmpGenPlugin resolves in BrelWinAmpGenLib 1.0, with "
+         "its three operations");
+  if (copy != nullptr) copy->Release();
+  marqel->Release();
+  if (wrapper != nullptr) wrapper->Release();
+}
+
 void DialogLayout() {
   Expect(TwipsToPixels(4335, 96) == 289 && TwipsToPixels(3135, 96) == 209,
          "dialog: the client area at 96 dpi");
@@ -355,6 +408,11 @@ void DialogLayout() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc > 1 && std::string(argv[1]) == "--type-libraries") {
+    TypeLibraries();
+    std::printf("%d passed, %d failed\n", g_passed, g_failed);
+    return g_failed == 0 ? 0 : 1;
+  }
   const int wiredPort = argc > 1 ? std::atoi(argv[1]) : 0;
   SettingsFiles();
   ModuleDirectories();
