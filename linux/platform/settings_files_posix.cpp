@@ -10,8 +10,8 @@
 #include <string>
 #include <system_error>
 
+#include "common/path_text.h"
 #include "common/runtime_error.h"
-#include "common/utf.h"
 #include "linux/posix/posix_handles.h"
 
 namespace marqel::platform::linux_ {
@@ -25,12 +25,17 @@ std::string Reason(int error) {
   return std::generic_category().message(error);
 }
 
-// The path as the file system takes it; a path with a NUL in it would name another file.
-std::string NativePath(const std::u16string& path) {
-  if (path.find(u'\0') != std::u16string::npos || path.empty()) {
+// The path's bytes as the file system takes them; a path with a NUL in it would name another file.
+const std::string& NativePath(const std::filesystem::path& path) {
+  if (path.empty() || path.native().find('\0') != std::string::npos) {
     throw RuntimeError(err::kPathFileAccessError, "Path/File access error: invalid file name");
   }
-  return Utf16ToUtf8(path);
+  return path.native();
+}
+
+// A path in an error description: readable text, whatever the bytes' encoding.
+std::string Shown(const std::string& path) {
+  return PathTextUtf8(std::filesystem::path(path));
 }
 
 std::string DirectoryOf(const std::string& file) {
@@ -57,17 +62,17 @@ std::string DirectoryOf(const std::string& file) {
   switch (error) {
     case ENOSPC:
     case EDQUOT:
-      throw RuntimeError(err::kDiskFull, "Disk full: " + path + " could not be written");
+      throw RuntimeError(err::kDiskFull, "Disk full: " + Shown(path) + " could not be written");
     case EACCES:
     case EPERM:
     case EROFS:
       throw RuntimeError(
           err::kPermissionDenied,
-          "Permission denied: " + path + " could not be written (" + Reason(error) + ")");
+          "Permission denied: " + Shown(path) + " could not be written (" + Reason(error) + ")");
     default:
-      throw RuntimeError(
-          err::kPathFileAccessError,
-          "Path/File access error: " + path + " could not be written (" + Reason(error) + ")");
+      throw RuntimeError(err::kPathFileAccessError, "Path/File access error: " + Shown(path) +
+                                                        " could not be written (" + Reason(error) +
+                                                        ")");
   }
 }
 
@@ -77,14 +82,15 @@ void CheckWritable(const std::string& target, const std::string& directory) {
   if (::stat(target.c_str(), &st) == 0) {
     if (S_ISDIR(st.st_mode)) {
       throw RuntimeError(err::kPathFileAccessError,
-                         "Path/File access error: " + target + " is a directory");
+                         "Path/File access error: " + Shown(target) + " is a directory");
     }
     if (!S_ISREG(st.st_mode)) {
       throw RuntimeError(err::kPathFileAccessError,
-                         "Path/File access error: " + target + " is not an ordinary file");
+                         "Path/File access error: " + Shown(target) + " is not an ordinary file");
     }
     if ((st.st_mode & kAnyWrite) == 0 || ::access(target.c_str(), W_OK) != 0) {
-      throw RuntimeError(err::kPermissionDenied, "Permission denied: " + target + " is read-only");
+      throw RuntimeError(err::kPermissionDenied,
+                         "Permission denied: " + Shown(target) + " is read-only");
     }
   } else if (errno != ENOENT) {
     RaiseWriteError(errno, target);
@@ -92,14 +98,14 @@ void CheckWritable(const std::string& target, const std::string& directory) {
   if (::stat(directory.c_str(), &st) != 0) {
     if (errno == ENOENT || errno == ENOTDIR) {
       throw RuntimeError(err::kPathNotFound,
-                         "Path not found: the directory " + directory + " does not exist");
+                         "Path not found: the directory " + Shown(directory) + " does not exist");
     }
     RaiseWriteError(errno, target);
   }
   if ((st.st_mode & kAnyWrite) == 0 || ::access(directory.c_str(), W_OK | X_OK) != 0) {
-    throw RuntimeError(err::kPermissionDenied, "Permission denied: the directory " + directory +
-                                                   " is read-only, so " + target +
-                                                   " cannot be written");
+    throw RuntimeError(err::kPermissionDenied, "Permission denied: the directory " +
+                                                   Shown(directory) + " is read-only, so " +
+                                                   Shown(target) + " cannot be written");
   }
 }
 
@@ -148,15 +154,15 @@ PosixSettingsFiles::PosixSettingsFiles()
 
 PosixSettingsFiles::PosixSettingsFiles(WriteCall write) : write_(std::move(write)) {}
 
-bool PosixSettingsFiles::isOrdinaryFile(const std::u16string& path) const {
-  if (path.empty() || path.find(u'\0') != std::u16string::npos) {
+bool PosixSettingsFiles::isOrdinaryFile(const std::filesystem::path& path) const {
+  if (path.empty() || path.native().find('\0') != std::string::npos) {
     return false;
   }
   struct stat st {};
-  return ::stat(Utf16ToUtf8(path).c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-std::string PosixSettingsFiles::readAll(const std::u16string& path) const {
+std::string PosixSettingsFiles::readAll(const std::filesystem::path& path) const {
   const std::string native = NativePath(path);
   // Non-blocking, so that a pipe put in the file's place cannot hang the start-up.
   const UniqueFd fd(::open(native.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
@@ -192,7 +198,8 @@ std::string PosixSettingsFiles::readAll(const std::u16string& path) const {
   return content;
 }
 
-void PosixSettingsFiles::replaceContent(const std::u16string& path, std::string_view content) {
+void PosixSettingsFiles::replaceContent(const std::filesystem::path& path,
+                                        std::string_view content) {
   std::string target = NativePath(path);
   // A symbolic link is written through, as writing in place would, and stays a link.
   struct stat link {};

@@ -6,12 +6,14 @@
 // to a temporary file in the same directory, which is flushed to disk and renamed over the old
 // one, so a failure at any point leaves the old file as it was and no temporary file behind.
 // Where writing in place would fail (the file, or the directory for a new file, is not writable)
-// the write fails the same way, before anything is touched. A file or directory that nobody may
+// the write fails the same way, before anything is touched. Paths are the system's bytes, whatever
+// their encoding; error descriptions show them as text. A file or directory that nobody may
 // write (no write permission bit at all) counts as read-only even for a privileged user, as a
 // read-only file does on the component's home platform.
 #include <sys/types.h>
 
 #include <cstddef>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -32,9 +34,9 @@ class PosixSettingsFiles final : public SettingsFiles {
   PosixSettingsFiles();
   explicit PosixSettingsFiles(WriteCall write);
 
-  bool isOrdinaryFile(const std::u16string& path) const override;
-  std::string readAll(const std::u16string& path) const override;
-  void replaceContent(const std::u16string& path, std::string_view content) override;
+  bool isOrdinaryFile(const std::filesystem::path& path) const override;
+  std::string readAll(const std::filesystem::path& path) const override;
+  void replaceContent(const std::filesystem::path& path, std::string_view content) override;
 
  private:
   WriteCall write_;

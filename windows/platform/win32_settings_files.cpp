@@ -2,8 +2,8 @@
 
 #include <windows.h>
 
+#include "common/path_text.h"
 #include "common/runtime_error.h"
-#include "common/utf.h"
 #include "windows/platform/module_file_info.h"
 #include "windows/platform/win32_handles.h"
 #include "windows/platform/win32_text.h"
@@ -13,8 +13,8 @@ namespace {
 
 // The error a file operation raises: the classic number for the kind of failure, and the
 // system's own text after the file's name.
-[[noreturn]] void RaiseFileError(DWORD code, const std::u16string& path) {
-  const std::string text = Utf16ToUtf8(path) + ": " + SystemErrorText(code);
+[[noreturn]] void RaiseFileError(DWORD code, const std::filesystem::path& path) {
+  const std::string text = PathTextUtf8(path) + ": " + SystemErrorText(code);
   switch (code) {
     case ERROR_FILE_NOT_FOUND:
       throw RuntimeError(err::kFileNotFound, text);
@@ -38,9 +38,8 @@ namespace {
 
 }  // namespace
 
-bool Win32SettingsFiles::isOrdinaryFile(const std::u16string& path) const {
-  const std::wstring wide = WideFrom(path);
-  const DWORD attributes = ::GetFileAttributesW(wide.c_str());
+bool Win32SettingsFiles::isOrdinaryFile(const std::filesystem::path& path) const {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     return false;
   }
@@ -48,9 +47,8 @@ bool Win32SettingsFiles::isOrdinaryFile(const std::u16string& path) const {
           (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) == 0;
 }
 
-std::string Win32SettingsFiles::readAll(const std::u16string& path) const {
-  const std::wstring wide = WideFrom(path);
-  const UniqueFileHandle file(::CreateFileW(wide.c_str(), GENERIC_READ,
+std::string Win32SettingsFiles::readAll(const std::filesystem::path& path) const {
+  const UniqueFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ,
                                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                             OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!file.valid()) {
@@ -70,8 +68,9 @@ std::string Win32SettingsFiles::readAll(const std::u16string& path) const {
   }
 }
 
-void Win32SettingsFiles::replaceContent(const std::u16string& path, std::string_view content) {
-  const std::wstring target = WideFrom(path);
+void Win32SettingsFiles::replaceContent(const std::filesystem::path& path,
+                                        std::string_view content) {
+  const std::wstring& target = path.native();
   std::wstring directory = DirectoryOf(target);
   if (directory.empty()) {
     directory = L".";
