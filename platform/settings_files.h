@@ -16,7 +16,8 @@ class SettingsFiles {
   // The whole content. Raises a RuntimeError when the file cannot be opened or read.
   virtual std::string readAll(const std::filesystem::path& path) const = 0;
   // Puts `content` in place of the file's content. Either the whole new content is there
-  // afterwards or, when this raises a RuntimeError, the old file is left as it was.
+  // afterwards or, when this raises a RuntimeError, the old file is left as it was (as far as the
+  // system allows where the file can only be written in place).
   virtual void replaceContent(const std::filesystem::path& path, std::string_view content) = 0;
 };
 

@@ -19,8 +19,6 @@ namespace {
 
 using posix::UniqueFd;
 
-constexpr mode_t kAnyWrite = S_IWUSR | S_IWGRP | S_IWOTH;
-
 std::string Reason(int error) {
   return std::generic_category().message(error);
 }
@@ -76,10 +74,34 @@ std::string DirectoryOf(const std::string& file) {
   }
 }
 
-// Refuses, before anything is touched, what writing the file in place would refuse.
-void CheckWritable(const std::string& target, const std::string& directory) {
+// Whether the system lets this process, with its effective ids, do `mode` to `path`: only the
+// system knows (privileges, access lists, a read-only mount), the permission bits do not.
+bool Allowed(const std::string& path, int mode) {
+  return ::faccessat(AT_FDCWD, path.c_str(), mode, AT_EACCESS) == 0;
+}
+
+// How the new content gets into place.
+enum class WriteRoute {
+  kReplace,  // a temporary file renamed over the target: never torn
+  kInPlace,  // no file may be created in the directory, but the target itself may be written
+};
+
+[[noreturn]] void RaiseNotWritable(int error, const std::string& target) {
+  // "Read-only" is what a user sees of a file they may read but not write; a file they may not
+  // even read, or one on a read-only file system, is named by the system's reason.
+  if (error == EACCES && Allowed(target, R_OK)) {
+    throw RuntimeError(err::kPermissionDenied,
+                       "Permission denied: " + Shown(target) + " is read-only");
+  }
+  RaiseWriteError(error, target);
+}
+
+// Refuses, before anything is touched, what writing the file in place would refuse; otherwise
+// picks the safest route the directory allows.
+WriteRoute ChooseRoute(const std::string& target, const std::string& directory) {
   struct stat st {};
-  if (::stat(target.c_str(), &st) == 0) {
+  const bool exists = ::stat(target.c_str(), &st) == 0;
+  if (exists) {
     if (S_ISDIR(st.st_mode)) {
       throw RuntimeError(err::kPathFileAccessError,
                          "Path/File access error: " + Shown(target) + " is a directory");
@@ -88,9 +110,8 @@ void CheckWritable(const std::string& target, const std::string& directory) {
       throw RuntimeError(err::kPathFileAccessError,
                          "Path/File access error: " + Shown(target) + " is not an ordinary file");
     }
-    if ((st.st_mode & kAnyWrite) == 0 || ::access(target.c_str(), W_OK) != 0) {
-      throw RuntimeError(err::kPermissionDenied,
-                         "Permission denied: " + Shown(target) + " is read-only");
+    if (!Allowed(target, W_OK)) {
+      RaiseNotWritable(errno, target);
     }
   } else if (errno != ENOENT) {
     RaiseWriteError(errno, target);
@@ -102,10 +123,74 @@ void CheckWritable(const std::string& target, const std::string& directory) {
     }
     RaiseWriteError(errno, target);
   }
-  if ((st.st_mode & kAnyWrite) == 0 || ::access(directory.c_str(), W_OK | X_OK) != 0) {
+  if (Allowed(directory, W_OK | X_OK)) {
+    return WriteRoute::kReplace;
+  }
+  const int refused = errno;
+  if (exists) {
+    return WriteRoute::kInPlace;
+  }
+  if (refused == EACCES && Allowed(directory, R_OK | X_OK)) {
     throw RuntimeError(err::kPermissionDenied, "Permission denied: the directory " +
                                                    Shown(directory) + " is read-only, so " +
                                                    Shown(target) + " cannot be written");
+  }
+  RaiseWriteError(refused, target);
+}
+
+// Writes all of `content` at the descriptor's offset, through short and interrupted writes.
+// Returns 0, or the errno of the failure.
+int WriteAll(int fd, std::string_view content, const PosixSettingsFiles::WriteCall& write) {
+  const char* data = content.data();
+  std::size_t left = content.size();
+  while (left > 0) {
+    const ssize_t n = write(fd, data, left);
+    if (n < 0 && errno == EINTR) {
+      continue;
+    }
+    if (n <= 0) {
+      return n < 0 ? errno : EIO;
+    }
+    data += n;
+    left -= static_cast<std::size_t>(n);
+  }
+  return 0;
+}
+
+// What the file holds now, to put back should the new content not get in whole; empty when it
+// cannot be read (a file the user may write but not read).
+std::string ContentToRestore(const std::string& target) {
+  const UniqueFd fd(::open(target.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+  std::string content;
+  char buffer[4096];
+  ssize_t n = 0;
+  while (fd.valid() && content.size() <= PosixSettingsFiles::kMaxReadSize &&
+         (n = ::read(fd.get(), buffer, sizeof buffer)) > 0) {
+    content.append(buffer, static_cast<std::size_t>(n));
+  }
+  return content;
+}
+
+// The file's own bytes overwritten: the whole content in one go, flushed, then the old rest cut
+// off. Until the cut, the file starts with the complete new content and a reader stops after
+// its two numbers, so no moment shows a torn file.
+void WriteInPlace(const std::string& target, std::string_view content,
+                  const PosixSettingsFiles::WriteCall& write) {
+  const std::string old = ContentToRestore(target);
+  UniqueFd fd(::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+  if (!fd.valid()) {
+    RaiseWriteError(errno, target);
+  }
+  if (const int error = WriteAll(fd.get(), content, write); error != 0) {
+    // As much of the old content as the system lets back in; the write's failure is what counts.
+    [[maybe_unused]] const ssize_t restored = ::pwrite(fd.get(), old.data(), old.size(), 0);
+    [[maybe_unused]] const int cut = ::ftruncate(fd.get(), static_cast<off_t>(old.size()));
+    RaiseWriteError(error, target);
+  }
+  if (::fdatasync(fd.get()) != 0 ||
+      ::ftruncate(fd.get(), static_cast<off_t>(content.size())) != 0 || ::fsync(fd.get()) != 0 ||
+      posix::CloseReporting(fd) != 0) {
+    RaiseWriteError(errno, target);
   }
 }
 
@@ -146,6 +231,40 @@ class TemporaryFile {
   UniqueFd fd_;
   bool renamed_ = false;
 };
+
+// The new content in a temporary file beside the target, flushed and renamed over it.
+void ReplaceThroughTemporaryFile(const std::string& target, const std::string& directory,
+                                 std::string_view content,
+                                 const PosixSettingsFiles::WriteCall& write) {
+  struct stat old {};
+  const bool replacing = ::stat(target.c_str(), &old) == 0;
+
+  TemporaryFile temp(target);
+  if (replacing) {
+    // The new file keeps the old one's permissions and, where allowed, its owner.
+    ::fchmod(temp.fd(), old.st_mode & 07777);
+    [[maybe_unused]] const int owned = ::fchown(temp.fd(), old.st_uid, old.st_gid);
+  }
+  if (const int error = WriteAll(temp.fd(), content, write); error != 0) {
+    RaiseWriteError(error, target);
+  }
+  if (::fsync(temp.fd()) != 0) {
+    RaiseWriteError(errno, target);
+  }
+  if (temp.close() != 0) {
+    RaiseWriteError(errno, target);
+  }
+  if (::rename(temp.path().c_str(), target.c_str()) != 0) {
+    RaiseWriteError(errno, target);
+  }
+  temp.markRenamed();
+  // The new content is in place now; flushing the directory entry only makes the rename last
+  // through a power cut, and a file system that cannot do it has nothing to undo.
+  const UniqueFd dir(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (dir.valid()) {
+    ::fsync(dir.get());
+  }
+}
 
 }  // namespace
 
@@ -210,48 +329,13 @@ void PosixSettingsFiles::replaceContent(const std::filesystem::path& path,
     }
   }
   const std::string directory = DirectoryOf(target);
-  CheckWritable(target, directory);
-
-  struct stat old {};
-  const bool replacing = ::stat(target.c_str(), &old) == 0;
-
-  TemporaryFile temp(target);
-  if (replacing) {
-    // The new file keeps the old one's permissions and, where allowed, its owner.
-    ::fchmod(temp.fd(), old.st_mode & 07777);
-    [[maybe_unused]] const int owned = ::fchown(temp.fd(), old.st_uid, old.st_gid);
-  }
-  const char* data = content.data();
-  std::size_t left = content.size();
-  while (left > 0) {
-    const ssize_t n = write_(temp.fd(), data, left);
-    if (n < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
-      RaiseWriteError(errno, target);
-    }
-    if (n == 0) {
-      RaiseWriteError(EIO, target);
-    }
-    data += n;
-    left -= static_cast<std::size_t>(n);
-  }
-  if (::fsync(temp.fd()) != 0) {
-    RaiseWriteError(errno, target);
-  }
-  if (temp.close() != 0) {
-    RaiseWriteError(errno, target);
-  }
-  if (::rename(temp.path().c_str(), target.c_str()) != 0) {
-    RaiseWriteError(errno, target);
-  }
-  temp.markRenamed();
-  // The new content is in place now; flushing the directory entry only makes the rename last
-  // through a power cut, and a file system that cannot do it has nothing to undo.
-  const UniqueFd dir(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (dir.valid()) {
-    ::fsync(dir.get());
+  switch (ChooseRoute(target, directory)) {
+    case WriteRoute::kReplace:
+      ReplaceThroughTemporaryFile(target, directory, content, write_);
+      break;
+    case WriteRoute::kInPlace:
+      WriteInPlace(target, content, write_);
+      break;
   }
 }
 
