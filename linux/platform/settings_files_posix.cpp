@@ -1,13 +1,17 @@
 #include "linux/platform/settings_files_posix.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 #include <cstdint>
 #include <cstdlib>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <system_error>
 
 #include "common/path_text.h"
@@ -194,12 +198,60 @@ void WriteInPlace(const std::string& target, std::string_view content,
   }
 }
 
+// How the target's temporary files begin: ".gen_marqel.ini.new-", then "<pid>-<attempt>".
+std::string TemporaryPrefix(const std::string& target) {
+  return "." + target.substr(target.rfind('/') + 1) + ".new-";
+}
+
+// A decimal number made of digits only; none for anything else.
+std::optional<long> Digits(std::string_view text) {
+  long value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || text.front() < '0' || text.front() > '9' || error != std::errc() ||
+      end != text.data() + text.size()) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+// Whether "<pid>-<attempt>" names a save that can no longer be under way: its process is gone,
+// or it is this process, which saves one file at a time and removes its own temporary file.
+bool LeftByAnEndedSave(std::string_view rest) {
+  const auto dash = rest.find('-');
+  if (dash == std::string_view::npos || !Digits(rest.substr(dash + 1))) {
+    return false;
+  }
+  const std::optional<long> pid = Digits(rest.substr(0, dash));
+  if (!pid || *pid <= 0 || *pid != static_cast<pid_t>(*pid)) {
+    return false;
+  }
+  return *pid == ::getpid() || (::kill(static_cast<pid_t>(*pid), 0) != 0 && errno == ESRCH);
+}
+
+// A save that was killed leaves its temporary file behind; the next save clears such files.
+// Nothing here is worth failing the save for, so errors only end the clearing.
+void RemoveStaleTemporaryFiles(const std::string& target, const std::string& directory) {
+  namespace fs = std::filesystem;
+  const std::string prefix = TemporaryPrefix(target);
+  std::error_code listing;
+  for (fs::directory_iterator entry(directory, listing), end; !listing && entry != end;
+       entry.increment(listing)) {
+    const std::string name = entry->path().filename().native();
+    std::error_code ignored;
+    if (name.starts_with(prefix) &&
+        LeftByAnEndedSave(std::string_view(name).substr(prefix.size())) &&
+        entry->symlink_status(ignored).type() == fs::file_type::regular) {
+      fs::remove(entry->path(), ignored);
+    }
+  }
+}
+
 // The temporary file beside the target; removed again unless it has been renamed into place.
 class TemporaryFile {
  public:
   explicit TemporaryFile(const std::string& target) {
-    const std::string stem = DirectoryOf(target) + "/." + target.substr(target.rfind('/') + 1) +
-                             ".new-" + std::to_string(::getpid()) + "-";
+    const std::string stem =
+        DirectoryOf(target) + "/" + TemporaryPrefix(target) + std::to_string(::getpid()) + "-";
     for (int attempt = 0; attempt < 100 && !fd_.valid(); ++attempt) {
       path_ = stem + std::to_string(attempt);
       fd_.reset(::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666));
@@ -239,6 +291,7 @@ void ReplaceThroughTemporaryFile(const std::string& target, const std::string& d
   struct stat old {};
   const bool replacing = ::stat(target.c_str(), &old) == 0;
 
+  RemoveStaleTemporaryFiles(target, directory);
   TemporaryFile temp(target);
   if (replacing) {
     // The new file keeps the old one's permissions and, where allowed, its owner.

@@ -7,12 +7,13 @@
 //
 // The content is replaced atomically where the directory allows it: the new bytes go to a
 // temporary file in the same directory, which is flushed to disk and renamed over the old one, so
-// a failure at any point leaves the old file as it was and no temporary file behind. Where no
-// file may be created in the directory but the file itself may be written, it is written in
-// place: the whole content in one go, flushed, then cut to its length (a failed write puts the
-// old content back as far as the system lets it). A file the user may not write is refused
-// before anything is touched, as writing in place would refuse it. What the user may do is asked
-// of the system (faccessat with the effective ids), never read from the permission bits.
+// a failure at any point leaves the old file as it was and no temporary file behind (those that
+// a killed save left are removed by the next save). Where no file may be created in the
+// directory but the file itself may be written, it is written in place: the whole content in one
+// go, flushed, then cut to its length (a failed write puts the old content back as far as the
+// system lets it). A file the user may not write is refused before anything is touched, as
+// writing in place would refuse it. What the user may do is asked of the system (faccessat with
+// the effective ids), never read from the permission bits.
 #include <sys/types.h>
 
 #include <cstddef>

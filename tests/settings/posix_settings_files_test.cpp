@@ -275,6 +275,28 @@ TEST_F(PosixSettingsFilesTest, ADirectoryOfThatNameIsRefused) {
   EXPECT_EQ(Listing(), std::set<std::string>{"gen_marqel.ini"});
 }
 
+TEST_F(PosixSettingsFilesTest, ASaveClearsWhatAKilledSaveLeftBehind) {
+  const pid_t gone = ::fork();
+  if (gone == 0) ::_exit(0);
+  ASSERT_EQ(::waitpid(gone, nullptr, 0), gone);
+  const std::string ours = ".gen_marqel.ini.new-";
+  const std::set<std::string> stale = {ours + std::to_string(gone) + "-0",
+                                       ours + std::to_string(::getpid()) + "-3"};
+  const std::set<std::string> kept = {
+      ours + "1-0",                                     // its process still runs
+      ours + std::to_string(gone) + "-x",               // not a name a save gives
+      ".other.ini.new-" + std::to_string(gone) + "-0",  // another file's
+  };
+  for (const auto& name : stale) Put(dir / name, " 9 \r\n");
+  for (const auto& name : kept) Put(dir / name, " 9 \r\n");
+
+  files.replaceContent(path(), " 2 \r\n 64 \r\n");
+
+  std::set<std::string> expected = kept;
+  expected.insert("gen_marqel.ini");
+  EXPECT_EQ(Listing(), expected);
+}
+
 TEST_F(PosixSettingsFilesTest, AMissingDirectoryIsNamed) {
   const fs::path nowhere = dir / "gone" / "gen_marqel.ini";
   const RuntimeError error =
