@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <charconv>
 #include <cstdint>
-#include <cstdlib>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -76,6 +75,29 @@ std::string DirectoryOf(const std::string& file) {
                                                         " could not be written (" + Reason(error) +
                                                         ")");
   }
+}
+
+// As many links as the system follows in one path before it gives up (Linux: 40).
+constexpr int kMaxLinkHops = 40;
+
+// The file that a symbolic link, or a chain of them, names; the path itself when it is no link.
+// A link stays a link and the file it names gets the content, as writing in place would give it,
+// also when that file does not exist yet.
+std::string LinkedFile(const std::string& path) {
+  std::string file = path;
+  for (int hop = 0; hop < kMaxLinkHops; ++hop) {
+    struct stat st {};
+    if (::lstat(file.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+      return file;
+    }
+    std::error_code error;
+    const std::filesystem::path named = std::filesystem::read_symlink(file, error);
+    if (error) {
+      RaiseWriteError(error.value(), path);
+    }
+    file = named.is_absolute() ? named.native() : DirectoryOf(file) + "/" + named.native();
+  }
+  RaiseWriteError(ELOOP, path);
 }
 
 // Whether the system lets this process, with its effective ids, do `mode` to `path`: only the
@@ -372,15 +394,7 @@ std::string PosixSettingsFiles::readAll(const std::filesystem::path& path) const
 
 void PosixSettingsFiles::replaceContent(const std::filesystem::path& path,
                                         std::string_view content) {
-  std::string target = NativePath(path);
-  // A symbolic link is written through, as writing in place would, and stays a link.
-  struct stat link {};
-  if (::lstat(target.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
-    if (char* resolved = ::realpath(target.c_str(), nullptr)) {
-      target = resolved;
-      std::free(resolved);
-    }
-  }
+  const std::string target = LinkedFile(NativePath(path));
   const std::string directory = DirectoryOf(target);
   switch (ChooseRoute(target, directory)) {
     case WriteRoute::kReplace:

@@ -13,7 +13,8 @@
 // go, flushed, then cut to its length (a failed write puts the old content back as far as the
 // system lets it). A file the user may not write is refused before anything is touched, as
 // writing in place would refuse it. What the user may do is asked of the system (faccessat with
-// the effective ids), never read from the permission bits.
+// the effective ids), never read from the permission bits. A symbolic link stays a link: the file
+// it names gets the content, also when that file does not exist yet.
 #include <sys/types.h>
 
 #include <cstddef>

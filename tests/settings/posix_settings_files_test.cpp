@@ -141,13 +141,41 @@ TEST_F(PosixSettingsFilesTest, ReplacingKeepsTheOldFilesPermissions) {
   EXPECT_EQ(Listing(), std::set<std::string>{"gen_marqel.ini"});
 }
 
-TEST_F(PosixSettingsFilesTest, WritesThroughALinkAndKeepsTheLink) {
-  Put(dir / "real.ini", " 1 \r\n 0 \r\n");
-  fs::create_symlink("real.ini", file);
-  files.replaceContent(path(), " 2 \r\n 64 \r\n");
-  EXPECT_TRUE(fs::is_symlink(file));
-  EXPECT_EQ(Slurp(dir / "real.ini"), " 2 \r\n 64 \r\n");
-  EXPECT_EQ(Listing(), (std::set<std::string>{"gen_marqel.ini", "real.ini"}));
+TEST_F(PosixSettingsFilesTest, ALinkStaysALinkAndTheFileItNamesGetsTheContent) {
+  struct Case {
+    const char* what;
+    std::function<void()> arrange;
+    fs::path named;  // the file that gets the content
+  };
+  const std::vector<Case> cases = {
+      {"a link to a file",
+       [&] {
+         Put(dir / "real.ini", " 1 \r\n 0 \r\n");
+         fs::create_symlink("real.ini", file);
+       },
+       dir / "real.ini"},
+      {"a link to a file not there yet", [&] { fs::create_symlink("real.ini", file); },
+       dir / "real.ini"},
+      {"a chain of links into another folder",
+       [&] {
+         fs::create_directory(dir / "sub");
+         fs::create_symlink("sub/hop", file);
+         fs::create_symlink("real.ini", dir / "sub" / "hop");
+       },
+       dir / "sub" / "real.ini"},
+  };
+  for (const Case& c : cases) {
+    for (const auto& entry : fs::directory_iterator(dir)) fs::remove_all(entry.path());
+    c.arrange();
+
+    files.replaceContent(path(), " 2 \r\n 64 \r\n");
+
+    EXPECT_TRUE(fs::is_symlink(file)) << c.what;
+    EXPECT_EQ(Slurp(c.named), " 2 \r\n 64 \r\n") << c.what;
+    for (const auto& entry : fs::recursive_directory_iterator(dir)) {
+      EXPECT_EQ(entry.path().filename().string().find(".new-"), std::string::npos) << c.what;
+    }
+  }
 }
 
 constexpr uid_t kOrdinaryUser = 65534;  // nobody
