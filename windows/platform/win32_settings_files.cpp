@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include "common/path_text.h"
 #include "common/runtime_error.h"
 #include "windows/platform/module_file_info.h"
@@ -36,6 +38,47 @@ namespace {
   }
 }
 
+// Appends what is left to read of the file; false (with the last error set) when reading fails.
+bool ReadRest(HANDLE file, std::string& content) {
+  char buffer[4096];
+  for (;;) {
+    DWORD got = 0;
+    if (!::ReadFile(file, buffer, sizeof buffer, &got, nullptr)) {
+      return false;
+    }
+    if (got == 0) {
+      return true;
+    }
+    content.append(buffer, got);
+  }
+}
+
+// Writes all of `content` at the file's position; 0, or the system's error code.
+DWORD WriteWhole(HANDLE file, std::string_view content) {
+  std::size_t done = 0;
+  while (done < content.size()) {
+    const auto chunk = static_cast<DWORD>(std::min<std::size_t>(content.size() - done, 1u << 20));
+    DWORD written = 0;
+    if (!::WriteFile(file, content.data() + done, chunk, &written, nullptr)) {
+      return ::GetLastError();
+    }
+    if (written == 0) {
+      return ERROR_DISK_FULL;
+    }
+    done += written;
+  }
+  return 0;
+}
+
+bool Rewind(HANDLE file) {
+  return ::SetFilePointerEx(file, LARGE_INTEGER{}, nullptr, FILE_BEGIN) != 0;
+}
+
+bool IsExistingFile(const std::wstring& path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
 }  // namespace
 
 bool Win32SettingsFiles::isOrdinaryFile(const std::filesystem::path& path) const {
@@ -55,16 +98,35 @@ std::string Win32SettingsFiles::readAll(const std::filesystem::path& path) const
     RaiseFileError(::GetLastError(), path);
   }
   std::string content;
-  char buffer[4096];
-  for (;;) {
-    DWORD got = 0;
-    if (!::ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr)) {
-      RaiseFileError(::GetLastError(), path);
+  if (!ReadRest(file.get(), content)) {
+    RaiseFileError(::GetLastError(), path);
+  }
+  return content;
+}
+
+void WriteInPlace(const std::filesystem::path& path, std::string_view content) {
+  UniqueFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.valid()) {
+    RaiseFileError(::GetLastError(), path);
+  }
+  std::string old;
+  const bool restorable = ReadRest(file.get(), old);
+  if (!Rewind(file.get())) {
+    RaiseFileError(::GetLastError(), path);
+  }
+  if (const DWORD error = WriteWhole(file.get(), content); error != 0) {
+    // As much of the old content as the system lets back in; the write's failure is what counts.
+    if (restorable && Rewind(file.get()) && WriteWhole(file.get(), old) == 0) {
+      ::SetEndOfFile(file.get());
     }
-    if (got == 0) {
-      return content;
-    }
-    content.append(buffer, got);
+    RaiseFileError(error, path);
+  }
+  // Until the cut the file starts with the whole new content, and a reader stops after its two
+  // numbers: no moment shows a torn file.
+  if (!::FlushFileBuffers(file.get()) || !::SetEndOfFile(file.get()) ||
+      !::FlushFileBuffers(file.get()) || !CloseReporting(file)) {
+    RaiseFileError(::GetLastError(), path);
   }
 }
 
@@ -76,9 +138,15 @@ void Win32SettingsFiles::replaceContent(const std::filesystem::path& path,
     directory = L".";
   }
   wchar_t temporary[MAX_PATH + 1] = {};
-  // Same directory, so the final move is a rename on one volume. Fails on a read-only directory.
+  // Same directory, so the final move is a rename on one volume. Fails in a folder where no file
+  // may be created; the file itself may still be writable there.
   if (::GetTempFileNameW(directory.c_str(), L"mq", 0, temporary) == 0) {
-    RaiseFileError(::GetLastError(), path);
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_ACCESS_DENIED && IsExistingFile(target)) {
+      WriteInPlace(path, content);
+      return;
+    }
+    RaiseFileError(error, path);
   }
   UniqueFileHandle file(::CreateFileW(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                       FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -91,17 +159,8 @@ void Win32SettingsFiles::replaceContent(const std::filesystem::path& path,
   if (!file.valid()) {
     discard(::GetLastError());
   }
-  std::size_t done = 0;
-  while (done < content.size()) {
-    const auto chunk = static_cast<DWORD>(std::min<std::size_t>(content.size() - done, 1u << 20));
-    DWORD written = 0;
-    if (!::WriteFile(file.get(), content.data() + done, chunk, &written, nullptr)) {
-      discard(::GetLastError());
-    }
-    if (written == 0) {
-      discard(ERROR_DISK_FULL);
-    }
-    done += written;
+  if (const DWORD error = WriteWhole(file.get(), content); error != 0) {
+    discard(error);
   }
   if (!::FlushFileBuffers(file.get())) {
     discard(::GetLastError());

@@ -132,6 +132,11 @@ void SettingsFiles() {
   Expect(FilesIn(folder) == 1, "settings: a failed write leaves no temporary file");
   Expect(files.readAll(path) == " 3 \r\n 100 \r\n", "settings: ... and the old file as it was");
 
+  // In place, as where the folder lets no file be made: the same file, cut to the new length.
+  WriteInPlace(path, " 4 \r\n 7 \r\n");
+  Expect(files.readAll(path) == " 4 \r\n 7 \r\n" && FilesIn(folder) == 1,
+         "settings: written in place, whole and cut to its length");
+
   ::RemoveDirectoryW(directory.c_str());
   ::DeleteFileW(path.c_str());
   ::RemoveDirectoryW(folder.c_str());
