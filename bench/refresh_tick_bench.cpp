@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <new>
 #include <string>
@@ -100,15 +101,15 @@ class IdleTimers final : public platform::TimerFactory {
 
 class FixedModule final : public platform::ModuleInfo {
  public:
-  std::u16string moduleDirectory() const override { return u"/tmp"; }
-  char16_t pathSeparator() const override { return u'/'; }
+  std::filesystem::path moduleDirectory() const override { return "/tmp"; }
+  std::filesystem::path::value_type pathSeparator() const override { return '/'; }
 };
 
 class NoFiles final : public platform::SettingsFiles {
  public:
-  bool isOrdinaryFile(const std::u16string&) const override { return false; }
-  std::string readAll(const std::u16string&) const override { return {}; }
-  void replaceContent(const std::u16string&, std::string_view) override {}
+  bool isOrdinaryFile(const std::filesystem::path&) const override { return false; }
+  std::string readAll(const std::filesystem::path&) const override { return {}; }
+  void replaceContent(const std::filesystem::path&, std::string_view) override {}
 };
 
 class NoDialogs final : public platform::DialogViews {

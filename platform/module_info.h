@@ -1,5 +1,5 @@
 #pragma once
-#include <string>
+#include <filesystem>
 
 namespace marqel::platform {
 
@@ -8,10 +8,10 @@ class ModuleInfo {
  public:
   virtual ~ModuleInfo() = default;
   // The directory holding the component's file, as the platform reports it (may or may not end in
-  // a separator).
-  virtual std::u16string moduleDirectory() const = 0;
+  // a separator): bytes on POSIX systems, a wide string on Windows, never converted on the way.
+  virtual std::filesystem::path moduleDirectory() const = 0;
   // The platform's directory separator ('\\' on Windows, '/' elsewhere).
-  virtual char16_t pathSeparator() const = 0;
+  virtual std::filesystem::path::value_type pathSeparator() const = 0;
 };
 
 }  // namespace marqel::platform

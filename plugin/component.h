@@ -4,6 +4,7 @@
 // (which reaches the port control through the link window held here), what the refresh cycle
 // works with, and the dialog with what it needs of the component.
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -35,7 +36,7 @@ class Component final : private PortControlHolder, private settings::Form2Owner 
   const platform::Platform& platform() const { return platform_; }
 
   LinkSettings linkSettings;
-  std::u16string pluginDirectory;
+  std::filesystem::path pluginDirectory;
   DisplayMemory displayMemory;
   std::shared_ptr<HostLink> hostLink;
 

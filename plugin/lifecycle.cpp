@@ -1,5 +1,6 @@
 #include "plugin/lifecycle.h"
 
+#include <filesystem>
 #include <string>
 
 #include "common/runtime_error.h"
@@ -21,10 +22,10 @@ std::u16string PluginDescription() {
 
 void Main(Component& component) {
   component.linkSettings.port = 1;
-  std::u16string directory = component.platform().module.moduleDirectory();
-  const char16_t separator = component.platform().module.pathSeparator();
-  if (directory.empty() || directory.back() != separator) {
-    directory.push_back(separator);
+  std::filesystem::path directory = component.platform().module.moduleDirectory();
+  const auto separator = component.platform().module.pathSeparator();
+  if (directory.empty() || directory.native().back() != separator) {
+    directory += separator;
   }
   component.pluginDirectory = directory;
   settings::ReadSettingsFile(component.settingsFile(), component.linkSettings);

@@ -1,5 +1,6 @@
 #include "settings/settings_file.h"
 
+#include "common/path_text.h"
 #include "common/runtime_error.h"
 #include "common/utf.h"
 
@@ -30,17 +31,18 @@ std::string Shown(std::string_view field) {
   return out;
 }
 
-std::u16string UnreadableFileText(const RuntimeError& error, const std::u16string& path,
+std::u16string UnreadableFileText(const RuntimeError& error, const std::filesystem::path& path,
                                   const LinkSettings& settings) {
-  return u"Error: " + Utf8ToUtf16(error.description()) + u"\r\nSettings file: " + path +
+  return u"Error: " + Utf8ToUtf16(error.description()) + u"\r\nSettings file: " + PathText(path) +
          u"\r\nGoing on with Port[" + DecimalText(settings.port) + u"] Contrast[" +
          DecimalText(settings.contrast) + u"]";
 }
 
 }  // namespace
 
-std::u16string SettingsFilePath(std::u16string_view pluginDirectory) {
-  std::u16string path(pluginDirectory);
+std::filesystem::path SettingsFilePath(const std::filesystem::path& pluginDirectory) {
+  // Joined as text, not with the path operator: the directory already ends in its separator.
+  std::filesystem::path path = pluginDirectory;
   path += kSettingsFileName;
   return path;
 }
@@ -98,7 +100,7 @@ std::uint8_t SettingsNumberReader::next(std::string_view what) {
 }
 
 void ReadSettingsFile(const SettingsFileAccess& file, LinkSettings& settings) {
-  const std::u16string path = SettingsFilePath(file.pluginDirectory);
+  const std::filesystem::path path = SettingsFilePath(file.pluginDirectory);
   // Handler at the end: a file that cannot be read to the end is reported once and start-up goes
   // on with what was read, rather than leaving the plug-in without a link.
   try {

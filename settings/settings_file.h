@@ -3,6 +3,7 @@
 // and the LCD contrast, each written as " value " and CR LF.
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -19,16 +20,16 @@ inline constexpr std::u16string_view kMissingSettingsNotice =
     u"No settings file found. Please set the options for this plugin in winamp's general purpose "
     u"plugins list and click \"Set & Save\"!";
 
-// Where the settings file lies (the plug-in directory, ending in its separator) and the services
-// that reach it and report on it.
+// Where the settings file lies (the plug-in directory, ending in its separator, as the system
+// gives it) and the services that reach it and report on it.
 struct SettingsFileAccess {
-  const std::u16string& pluginDirectory;
+  const std::filesystem::path& pluginDirectory;
   platform::SettingsFiles& files;
   platform::MessageBoxes& messageBoxes;
 };
 
 // The plug-in directory followed directly by the file name; reading and writing use this path.
-std::u16string SettingsFilePath(std::u16string_view pluginDirectory);
+std::filesystem::path SettingsFilePath(const std::filesystem::path& pluginDirectory);
 
 // The file's exact bytes for these settings, e.g. " 2 \r\n 64 \r\n".
 std::string SettingsFileContent(const LinkSettings& settings);

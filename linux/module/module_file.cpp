@@ -5,8 +5,6 @@
 
 #include <memory>
 
-#include "common/utf.h"
-
 namespace marqel::module {
 namespace {
 
@@ -25,12 +23,12 @@ std::string ModuleFilePath() {
   return resolved ? std::string(resolved.get()) : std::string(info.dli_fname);
 }
 
-std::u16string ModuleFileInfo::moduleDirectory() const {
+std::filesystem::path ModuleFileInfo::moduleDirectory() const {
   const std::string path = ModuleFilePath();
   const auto slash = path.rfind('/');
-  if (slash == std::string::npos) return u".";
-  if (slash == 0) return u"/";
-  return Utf8ToUtf16(path.substr(0, slash));
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
 }
 
 }  // namespace marqel::module

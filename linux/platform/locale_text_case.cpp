@@ -1,6 +1,10 @@
 #include "linux/platform/locale_text_case.h"
 
+#include <langinfo.h>
 #include <wctype.h>
+
+#include <cstdlib>
+#include <string_view>
 
 namespace marqel::platform::linux_ {
 namespace {
@@ -11,8 +15,31 @@ bool IsSurrogate(char16_t unit) {
 
 }  // namespace
 
+LocaleTextCase::LocaleTextCase() : locale_(UserUtf8Locale()) {}
+
 LocaleTextCase::LocaleTextCase(const char* localeName)
     : locale_(::newlocale(LC_CTYPE_MASK, localeName, static_cast<locale_t>(nullptr))) {}
+
+LocaleTextCase::OwnedLocale LocaleTextCase::UserUtf8Locale() {
+  // The ranking the C library gives these variables; an empty one counts as not set.
+  const char* name = nullptr;
+  for (const char* variable : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+    const char* value = std::getenv(variable);
+    if (value != nullptr && *value != '\0') {
+      name = value;
+      break;
+    }
+  }
+  if (name != nullptr) {
+    OwnedLocale user(::newlocale(LC_CTYPE_MASK, name, static_cast<locale_t>(nullptr)));
+    // An 8-bit locale's tables (or C's) hold only the letters of its character set and would
+    // leave the others as they are; C.UTF-8 knows them all.
+    if (user && std::string_view(::nl_langinfo_l(CODESET, user.get())) == "UTF-8") {
+      return user;
+    }
+  }
+  return OwnedLocale(::newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr)));
+}
 
 std::u16string LocaleTextCase::upperCase(std::u16string_view text) const {
   std::u16string result(text);

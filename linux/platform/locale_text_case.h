@@ -16,7 +16,13 @@ namespace marqel::platform::linux_ {
 // Without the locale (a system that lacks it) only ASCII letters change.
 class LocaleTextCase final : public TextCase {
  public:
-  explicit LocaleTextCase(const char* localeName = "C.UTF-8");
+  // The user's own case rules (a Turkish user's i becomes İ): the character-type locale that the
+  // environment names (LC_ALL, else LC_CTYPE, else LANG, the first that is set and not empty)
+  // where it is a UTF-8 locale, C.UTF-8 otherwise. The process's locale is left alone: the
+  // component is a guest in its host.
+  LocaleTextCase();
+  // Exactly the named locale.
+  explicit LocaleTextCase(const char* localeName);
 
   std::u16string upperCase(std::u16string_view text) const override;
   // False when the locale was missing and upper-casing is down to ASCII.
@@ -26,7 +32,10 @@ class LocaleTextCase final : public TextCase {
   struct FreeLocale {
     void operator()(std::remove_pointer_t<locale_t>* locale) const { ::freelocale(locale); }
   };
-  std::unique_ptr<std::remove_pointer_t<locale_t>, FreeLocale> locale_;
+  using OwnedLocale = std::unique_ptr<std::remove_pointer_t<locale_t>, FreeLocale>;
+  static OwnedLocale UserUtf8Locale();
+
+  OwnedLocale locale_;
 };
 
 }  // namespace marqel::platform::linux_

@@ -200,11 +200,11 @@ std::int32_t FakeTimers::lastInterval() const {
 
 // --- settings files ------------------------------------------------------------------------
 
-bool FakeSettingsFiles::isOrdinaryFile(const std::u16string& path) const {
+bool FakeSettingsFiles::isOrdinaryFile(const Path& path) const {
   return files.count(path) != 0 && directories.count(path) == 0 && hidden.count(path) == 0;
 }
 
-std::string FakeSettingsFiles::readAll(const std::u16string& path) const {
+std::string FakeSettingsFiles::readAll(const Path& path) const {
   const auto it = files.find(path);
   if (it == files.end()) throw RuntimeError(err::kFileNotFound, "File not found");
   if (unreadable.count(path) != 0) {
@@ -213,7 +213,7 @@ std::string FakeSettingsFiles::readAll(const std::u16string& path) const {
   return it->second;
 }
 
-void FakeSettingsFiles::replaceContent(const std::u16string& path, std::string_view content) {
+void FakeSettingsFiles::replaceContent(const Path& path, std::string_view content) {
   if (readOnly || directories.count(path) != 0) {
     throw RuntimeError(err::kPathFileAccessError, "Path/File access error");
   }

@@ -2,6 +2,7 @@
 // Recording fakes of every platform seam, for tests. FakePlatform owns one of each and hands the
 // component a Platform made of them; all link activity lands in one LineRecorder, in order.
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
@@ -117,25 +118,26 @@ class FakeTimers final : public platform::TimerFactory {
 
 class FakeModuleInfo final : public platform::ModuleInfo {
  public:
-  std::u16string directory = u"/opt/marqel/plugins";
-  char16_t separator = u'/';
-  std::u16string moduleDirectory() const override { return directory; }
-  char16_t pathSeparator() const override { return separator; }
+  std::filesystem::path directory = "/opt/marqel/plugins";
+  std::filesystem::path::value_type separator = '/';
+  std::filesystem::path moduleDirectory() const override { return directory; }
+  std::filesystem::path::value_type pathSeparator() const override { return separator; }
 };
 
 // An in-memory directory of settings files.
 class FakeSettingsFiles final : public platform::SettingsFiles {
  public:
-  std::map<std::u16string, std::string> files;
-  std::set<std::u16string> directories;  // names that are directories, not files
-  std::set<std::u16string> hidden;       // files the platform marks hidden or system
-  std::set<std::u16string> unreadable;   // present, but opening them fails
-  bool readOnly = false;                 // writing fails; the old content stays
+  using Path = std::filesystem::path;
+  std::map<Path, std::string> files;
+  std::set<Path> directories;  // names that are directories, not files
+  std::set<Path> hidden;       // files the platform marks hidden or system
+  std::set<Path> unreadable;   // present, but opening them fails
+  bool readOnly = false;       // writing fails; the old content stays
   int writes = 0;
 
-  bool isOrdinaryFile(const std::u16string& path) const override;
-  std::string readAll(const std::u16string& path) const override;
-  void replaceContent(const std::u16string& path, std::string_view content) override;
+  bool isOrdinaryFile(const Path& path) const override;
+  std::string readAll(const Path& path) const override;
+  void replaceContent(const Path& path, std::string_view content) override;
 };
 
 class FakeDialogViews final : public platform::DialogViews {

@@ -2,11 +2,22 @@
 #include <iconv.h>
 
 #include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "common/unique_resource.h"
 #include "linux/platform/cp1252_code_page.h"
 #include "linux/platform/locale_text_case.h"
+
+// glibc's newlocale keeps its parse of LOCPATH for good, and only this test sets LOCPATH: the
+// leak checker of the sanitizer build is told so (this hook is its built-in suppression list).
+extern "C" const char* __lsan_default_suppressions() {
+  return "leak:__argz_add_sep\nleak:__argz_create_sep\n";
+}
 
 namespace marqel::platform::linux_ {
 namespace {
@@ -97,7 +108,7 @@ TEST(Cp1252CodePageTest, WholeTexts) {
 }
 
 TEST(LocaleTextCaseTest, UpperCasesCodeUnitByCodeUnit) {
-  const LocaleTextCase textCase;
+  const LocaleTextCase textCase("C.UTF-8");
   if (!textCase.hasLocale()) {
     GTEST_SKIP() << "C.UTF-8 is not installed";
   }
@@ -126,6 +137,76 @@ TEST(LocaleTextCaseTest, WithoutTheLocaleOnlyAsciiChanges) {
   const LocaleTextCase textCase("xx_NO.SUCH-LOCALE");
   EXPECT_FALSE(textCase.hasLocale());
   EXPECT_EQ(textCase.upperCase(u"az \u00E9\u00DF\u03B1 AZ{}`"), u"AZ \u00E9\u00DF\u03B1 AZ{}`");
+}
+
+// The user's locale, from the environment. Turkish upper-cases i to dotted İ; its locales are
+// built with localedef into a private folder that LOCPATH names, so the system needs none.
+class UserLocaleTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    char pattern[] = "/tmp/marqel-locales-XXXXXX";
+    if (::mkdtemp(pattern) == nullptr) return;
+    folder_ = pattern;
+    const std::string build = "localedef -i tr_TR -f UTF-8 " + folder_ +
+                              "/tr_TR.UTF-8 >/dev/null 2>&1 && localedef -i tr_TR -f ISO-8859-9 " +
+                              folder_ + "/tr_TR.ISO-8859-9 >/dev/null 2>&1";
+    built_ = std::system(build.c_str()) == 0;
+  }
+  static void TearDownTestSuite() {
+    std::error_code ignored;
+    if (!folder_.empty()) std::filesystem::remove_all(folder_, ignored);
+  }
+  void SetUp() override {
+    if (!built_) GTEST_SKIP() << "localedef could not build tr_TR (Debian package locales)";
+    for (const char* name : kVariables) {
+      const char* value = std::getenv(name);
+      saved_.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
+    }
+    ::setenv("LOCPATH", (folder_ + ":/usr/lib/locale").c_str(), 1);
+  }
+  void TearDown() override {
+    for (const auto& [name, value] : saved_) {
+      value ? ::setenv(name, value->c_str(), 1) : ::unsetenv(name);
+    }
+  }
+  static void Set(const char* name, const char* value) {
+    value ? ::setenv(name, value, 1) : ::unsetenv(name);
+  }
+
+  static constexpr const char* kVariables[] = {"LC_ALL", "LC_CTYPE", "LANG", "LOCPATH"};
+  static inline std::string folder_;
+  static inline bool built_ = false;
+  std::vector<std::pair<const char*, std::optional<std::string>>> saved_;
+};
+
+TEST_F(UserLocaleTest, TakesTheUsersUtf8CharacterTypeLocaleElseCUtf8) {
+  struct Case {
+    const char* lcAll;
+    const char* lcCtype;
+    const char* lang;
+    std::u16string upper;  // of "i\u00E9"
+  };
+  const std::u16string turkish = u"\u0130\u00C9";
+  const std::u16string plain = u"I\u00C9";
+  const Case cases[] = {
+      {nullptr, nullptr, "tr_TR.UTF-8", turkish},
+      {nullptr, "tr_TR.UTF-8", "C.UTF-8", turkish},    // LC_CTYPE before LANG
+      {"", "tr_TR.UTF-8", nullptr, turkish},           // an empty one counts as not set
+      {"C.UTF-8", "tr_TR.UTF-8", nullptr, plain},      // LC_ALL before all
+      {nullptr, nullptr, "tr_TR.ISO-8859-9", plain},   // not UTF-8
+      {nullptr, nullptr, "C", plain},                  // not UTF-8 either
+      {nullptr, nullptr, "xx_NO.SUCH-LOCALE", plain},  // missing
+      {nullptr, nullptr, nullptr, plain},              // none named
+  };
+  for (const Case& c : cases) {
+    Set("LC_ALL", c.lcAll);
+    Set("LC_CTYPE", c.lcCtype);
+    Set("LANG", c.lang);
+    const LocaleTextCase textCase;
+    EXPECT_EQ(textCase.upperCase(u"i\u00E9"), c.upper)
+        << (c.lcAll ? c.lcAll : "-") << " " << (c.lcCtype ? c.lcCtype : "-") << " "
+        << (c.lang ? c.lang : "-");
+  }
 }
 
 }  // namespace

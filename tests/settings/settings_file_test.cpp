@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -155,6 +156,35 @@ TEST_F(SettingsFileTest, AnUnreadableFileIsReportedWithItsPathAndStartUpGoesOn) 
             u"Going on with Port[4] Contrast[0]");
   EXPECT_EQ(component.linkSettings.port, 4) << "values read before the failure stay";
   EXPECT_EQ(component.linkSettings.contrast, 0);
+}
+
+TEST(SettingsFileNotice, NamesThePathEvenWhenItIsNotUtf8) {
+  struct Case {
+    std::string directory;  // the bytes the system gave
+    std::u16string shown;
+  };
+  const std::vector<Case> cases = {
+      {"/opt/caf\xE9/", u"/opt/caf\\xE9/gen_marqel.ini"},              // Latin-1
+      {"/opt/caf\xC3\xA9/", u"/opt/caf\u00E9/gen_marqel.ini"},         // UTF-8
+      {"/opt/\xC3/", u"/opt/\\xC3/gen_marqel.ini"},                    // a sequence cut short
+      {"/opt/\xED\xA0\x80/", u"/opt/\\xED\\xA0\\x80/gen_marqel.ini"},  // a surrogate
+      {"/opt/\xEF\xBF\xBD/", u"/opt/\uFFFD/gen_marqel.ini"},           // U+FFFD itself
+  };
+  for (const auto& c : cases) {
+    fake::FakePlatform world;
+    Component fresh(world.platform());
+    fresh.pluginDirectory = c.directory;
+    const std::filesystem::path path = SettingsFilePath(fresh.pluginDirectory);
+    EXPECT_EQ(path.native(), c.directory + "gen_marqel.ini") << "the path keeps its bytes";
+    world.files.files[path] = "4";
+
+    ReadSettingsFile(fresh.settingsFile(), fresh.linkSettings);
+
+    ASSERT_EQ(world.messageBoxes.shown.size(), 1u) << c.directory;
+    EXPECT_NE(world.messageBoxes.shown[0].text.find(u"\r\nSettings file: " + c.shown + u"\r\n"),
+              std::u16string::npos)
+        << Utf16ToUtf8(world.messageBoxes.shown[0].text);
+  }
 }
 
 TEST_F(SettingsFileTest, EachKindOfDamageKeepsWhatWasReadBeforeIt) {

@@ -1,7 +1,5 @@
 #include "windows/platform/module_file_info.h"
 
-#include "windows/platform/win32_text.h"
-
 namespace marqel::platform::win32 {
 
 std::wstring ModuleFilePath(HMODULE module) {
@@ -36,8 +34,8 @@ std::wstring DirectoryOf(const std::wstring& path) {
   return path.substr(0, cut);
 }
 
-std::u16string ModuleFileInfo::moduleDirectory() const {
-  return U16From(DirectoryOf(ModuleFilePath(module_)));
+std::filesystem::path ModuleFileInfo::moduleDirectory() const {
+  return DirectoryOf(ModuleFilePath(module_));
 }
 
 }  // namespace marqel::platform::win32

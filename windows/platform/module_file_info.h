@@ -2,6 +2,7 @@
 // Where a module (the component's DLL) lies, from the system's record of its file.
 #include <windows.h>
 
+#include <filesystem>
 #include <string>
 
 #include "platform/module_info.h"
@@ -18,8 +19,8 @@ std::wstring DirectoryOf(const std::wstring& path);
 class ModuleFileInfo final : public ModuleInfo {
  public:
   explicit ModuleFileInfo(HMODULE module) : module_(module) {}
-  std::u16string moduleDirectory() const override;
-  char16_t pathSeparator() const override { return u'\\'; }
+  std::filesystem::path moduleDirectory() const override;
+  std::filesystem::path::value_type pathSeparator() const override { return L'\\'; }
 
  private:
   HMODULE module_;

@@ -89,13 +89,13 @@ void SettingsFiles() {
   Win32SettingsFiles files;
   const std::wstring folder = TempFolder();
   const std::wstring path = folder + L"\\gen_marqel.ini";
-  Expect(!files.isOrdinaryFile(U16(path)), "settings: a missing file counts as absent");
+  Expect(!files.isOrdinaryFile(path), "settings: a missing file counts as absent");
 
-  files.replaceContent(U16(path), " 2 \r\n 64 \r\n");
-  Expect(files.isOrdinaryFile(U16(path)), "settings: a written file is present");
-  Expect(files.readAll(U16(path)) == " 2 \r\n 64 \r\n", "settings: written bytes read back");
-  files.replaceContent(U16(path), " 3 \r\n 100 \r\n");
-  Expect(files.readAll(U16(path)) == " 3 \r\n 100 \r\n",
+  files.replaceContent(path, " 2 \r\n 64 \r\n");
+  Expect(files.isOrdinaryFile(path), "settings: a written file is present");
+  Expect(files.readAll(path) == " 2 \r\n 64 \r\n", "settings: written bytes read back");
+  files.replaceContent(path, " 3 \r\n 100 \r\n");
+  Expect(files.readAll(path) == " 3 \r\n 100 \r\n",
          "settings: a new content replaces the old one whole");
   Expect(FilesIn(folder) == 1, "settings: no temporary file left behind");
 
@@ -108,32 +108,36 @@ void SettingsFiles() {
                                      AttributeCase{FILE_ATTRIBUTE_HIDDEN, false, "hidden"},
                                      AttributeCase{FILE_ATTRIBUTE_SYSTEM, false, "system"}}) {
     ::SetFileAttributesW(path.c_str(), entry.attribute);
-    Expect(files.isOrdinaryFile(U16(path)) == entry.counts,
-           std::string("settings: a ") + entry.name + " file counts as " +
-               (entry.counts ? "present" : "absent"));
+    Expect(files.isOrdinaryFile(path) == entry.counts, std::string("settings: a ") + entry.name +
+                                                           " file counts as " +
+                                                           (entry.counts ? "present" : "absent"));
   }
   ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
 
   const std::wstring directory = folder + L"\\dir.ini";
   ::CreateDirectoryW(directory.c_str(), nullptr);
-  Expect(!files.isOrdinaryFile(U16(directory)), "settings: a directory of that name is absent");
+  Expect(!files.isOrdinaryFile(directory), "settings: a directory of that name is absent");
 
   const RuntimeError missingFolder =
-      Raised([&] { files.replaceContent(U16(folder + L"\\no\\such\\gen_marqel.ini"), "x"); });
+      Raised([&] { files.replaceContent(folder + L"\\no\\such\\gen_marqel.ini", "x"); });
   Expect(missingFolder.number() != 0 &&
              missingFolder.description().find("gen_marqel.ini") != std::string::npos,
          "settings: writing into a missing folder raises, naming the file",
          missingFolder.description());
-  const RuntimeError unreadable = Raised([&] { files.readAll(U16(folder + L"\\none.ini")); });
+  const RuntimeError unreadable = Raised([&] { files.readAll(folder + L"\\none.ini"); });
   Expect(unreadable.number() == marqel::err::kFileNotFound,
          "settings: reading a missing file raises File not found", unreadable.description());
 
   // A write that cannot replace the file (here: a directory in the way) leaves nothing behind.
-  const RuntimeError blocked = Raised([&] { files.replaceContent(U16(directory), "x"); });
+  const RuntimeError blocked = Raised([&] { files.replaceContent(directory, "x"); });
   Expect(blocked.number() != 0, "settings: replacing a directory raises");
   Expect(FilesIn(folder) == 1, "settings: a failed write leaves no temporary file");
-  Expect(files.readAll(U16(path)) == " 3 \r\n 100 \r\n",
-         "settings: ... and the old file as it was");
+  Expect(files.readAll(path) == " 3 \r\n 100 \r\n", "settings: ... and the old file as it was");
+
+  // In place, as where the folder lets no file be made: the same file, cut to the new length.
+  WriteInPlace(path, " 4 \r\n 7 \r\n");
+  Expect(files.readAll(path) == " 4 \r\n 7 \r\n" && FilesIn(folder) == 1,
+         "settings: written in place, whole and cut to its length");
 
   ::RemoveDirectoryW(directory.c_str());
   ::DeleteFileW(path.c_str());
@@ -155,9 +159,9 @@ void ModuleDirectories() {
   }
   const std::wstring self = ModuleFilePath(nullptr);
   const ModuleFileInfo info(nullptr);
-  Expect(!self.empty() && info.moduleDirectory() == U16(DirectoryOf(self)) &&
-             info.pathSeparator() == u'\\',
-         "module: the program's own directory", Utf16ToUtf8(info.moduleDirectory()));
+  Expect(!self.empty() && info.moduleDirectory().native() == DirectoryOf(self) &&
+             info.pathSeparator() == L'\\',
+         "module: the program's own directory", Utf16ToUtf8(U16(info.moduleDirectory().native())));
 }
 
 void Text() {
