@@ -12,6 +12,19 @@ void LcdLink::waitOnLine(std::int32_t ms) {
   delay_.DELAY(ms);
 }
 
+void LcdLink::sendQueued() noexcept {
+  platform::SerialPort* port = holder_.loadedMSComm1();
+  if (port == nullptr) {
+    return;
+  }
+  try {
+    port->flush();
+  } catch (...) {
+    // The call is over and nobody waits for an answer; the port keeps failing until it is
+    // closed and opened again.
+  }
+}
+
 namespace {
 
 void CloseIfOpen(LcdLink& link) {

@@ -36,6 +36,10 @@ class LcdLink {
   // controller that much time after the command reached it.
   void waitOnLine(std::int32_t ms);
 
+  // Hands what is queued to the device now. Every call from the message loop (a tick, a dialog
+  // event, a host call) ends with it (see EndOfCall), so nothing waits for the next call.
+  void sendQueued() noexcept;
+
   // Whether a controller byte goes out as both halves or as the high half only.
   bool SendBothNibbles = false;
 
@@ -43,6 +47,18 @@ class LcdLink {
   PortControlHolder& holder_;
   platform::Delay& delay_;
   const platform::CodePage& codePage_;
+};
+
+// Ends a call from the message loop however it ends: what it queued goes to the device.
+class EndOfCall {
+ public:
+  explicit EndOfCall(LcdLink& link) : link_(link) {}
+  ~EndOfCall() { link_.sendQueued(); }
+  EndOfCall(const EndOfCall&) = delete;
+  EndOfCall& operator=(const EndOfCall&) = delete;
+
+ private:
+  LcdLink& link_;
 };
 
 // The port is opened and closed only after a look at its state: an open port is never opened, a

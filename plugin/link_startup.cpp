@@ -42,6 +42,7 @@ void RunLinkStartup(Component& component) {
 }
 
 void OnTimer1Tick(Component& component) noexcept {
+  const EndOfCall sendAtTheEnd(component.lcdLink());
   try {
     RefreshTick(component.nowPlaying());
   } catch (...) {
