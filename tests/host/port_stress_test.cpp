@@ -119,13 +119,16 @@ TEST(PortUnderStress, ADisplayPluggedBackInIsStartedAndRedrawn) {
   const std::filesystem::path recording = dir.dir() / "after.txt";
   VirtualLcd after(recording);
   HostLine unused;
+  Bytes beforeSaw;
   const HostRun result = RunHost(Args(dir, file, adapter.string(), false), unused,
                                  std::chrono::milliseconds(2000), [&](pid_t) {
+                                   beforeSaw = before.readAvailable(std::chrono::milliseconds(50));
                                    before.closeMaster();
                                    std::filesystem::remove(adapter);
                                    std::filesystem::create_symlink(after.path(), adapter);
                                  });
   ASSERT_EQ(result.exitCode, 0) << result.err;
+  ASSERT_FALSE(beforeSaw.empty()) << "the display was replaced before the host had used it";
   const std::string dump = after.stop();
 
   std::ifstream in(recording);
