@@ -60,6 +60,7 @@ class CountingPort final : public platform::SerialPort {
   void open() override { open_ = true; }
   void close() override { open_ = false; }
   void output(std::uint8_t) override { ++bytes_; }
+  void flush() override {}
   void drain() override {}
 
  private:

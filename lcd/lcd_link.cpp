@@ -4,12 +4,40 @@
 
 namespace marqel {
 
+template <class Step>
+void LcdLink::watchingForLoss(platform::SerialPort& port, Step&& step) {
+  try {
+    step();
+  } catch (const RuntimeError& error) {
+    if (error.number() == err::kPortDeviceGone) {
+      // Released at once: the port holds nothing worth waiting for, and a device plugged in again
+      // may come back under the same name.
+      port.close();
+      deviceLost_ = true;
+    }
+    throw;
+  }
+}
+
 void LcdLink::waitOnLine(std::int32_t ms) {
   if (platform::SerialPort* port = holder_.loadedMSComm1()) {
     // Not being able to drain is no reason to skip the wait itself.
-    ResumeNext([&] { port->drain(); });
+    ResumeNext([&] { watchingForLoss(*port, [&] { port->drain(); }); });
   }
   delay_.DELAY(ms);
+}
+
+void LcdLink::sendQueued() noexcept {
+  platform::SerialPort* port = holder_.loadedMSComm1();
+  if (port == nullptr) {
+    return;
+  }
+  try {
+    watchingForLoss(*port, [&] { port->flush(); });
+  } catch (...) {
+    // The call is over and nobody waits for an answer: a device that failed has been released
+    // above, and the link starts it again on the next tick.
+  }
 }
 
 namespace {
@@ -23,12 +51,16 @@ void CloseIfOpen(LcdLink& link) {
 }  // namespace
 
 void OpenPortIfClosed(LcdLink& link) {
+  if (link.deviceLost()) {
+    return;
+  }
   if (ResumeNextCondition([&] { return !link.MSComm1().portOpen(); })) {
     ResumeNext([&] { link.MSComm1().open(); });
   }
 }
 
 void ClosePortIfOpen(LcdLink& link) {
+  link.sendQueued();
   if (ResumeNextCondition([&] { return link.MSComm1().portOpen(); })) {
     ResumeNext([&] { link.MSComm1().close(); });
   }

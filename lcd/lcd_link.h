@@ -36,21 +36,52 @@ class LcdLink {
   // controller that much time after the command reached it.
   void waitOnLine(std::int32_t ms);
 
+  // Hands what is queued to the device now. Every call from the message loop (a tick, a dialog
+  // event, a host call) ends with it (see EndOfCall), so nothing waits for the next call.
+  void sendQueued() noexcept;
+
+  // The device vanished or stopped taking bytes (a flush or a drain said so): the port has been
+  // released, and what the display shows is unknown; a display that lost power is not even
+  // started. Until the link start-up has run again, the port is not opened for drawing.
+  bool deviceLost() const { return deviceLost_; }
+  // The link start-up is about to run on a port opened again.
+  void startingOver() { deviceLost_ = false; }
+
   // Whether a controller byte goes out as both halves or as the high half only.
   bool SendBothNibbles = false;
 
  private:
+  // Runs `step` on the port; a device found gone or stalled is released and the link marked lost.
+  // The error passes on.
+  template <class Step>
+  void watchingForLoss(platform::SerialPort& port, Step&& step);
+
   PortControlHolder& holder_;
   platform::Delay& delay_;
   const platform::CodePage& codePage_;
+  bool deviceLost_ = false;
+};
+
+// Ends a call from the message loop however it ends: what it queued goes to the device.
+class EndOfCall {
+ public:
+  explicit EndOfCall(LcdLink& link) : link_(link) {}
+  ~EndOfCall() { link_.sendQueued(); }
+  EndOfCall(const EndOfCall&) = delete;
+  EndOfCall& operator=(const EndOfCall&) = delete;
+
+ private:
+  LcdLink& link_;
 };
 
 // The port is opened and closed only after a look at its state: an open port is never opened, a
 // closed one never closed. Reaching the port loads the link window when it is not loaded.
 
-// Resume next: a failing look at the state counts as "closed", so the open is tried anyway.
+// Resume next: a failing look at the state counts as "closed", so the open is tried anyway. Does
+// nothing while the device is lost: only the link start-up opens it again.
 void OpenPortIfClosed(LcdLink& link);
-// Resume next: a failing look at the state counts as "open", so the close is tried anyway.
+// Resume next: a failing look at the state counts as "open", so the close is tried anyway. What is
+// queued goes out first, so a device that vanished is noticed.
 void ClosePortIfOpen(LcdLink& link);
 // Closes the port if it is open, sets its number, opens it. The first failing step raises.
 void ReopenPort(LcdLink& link, std::uint8_t port);

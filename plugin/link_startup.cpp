@@ -4,6 +4,7 @@
 
 #include "common/runtime_error.h"
 #include "common/utf.h"
+#include "display/display_memory.h"
 #include "display/refresh_cycle.h"
 #include "lcd/controller_startup.h"
 #include "lcd/lcd_link.h"
@@ -15,15 +16,38 @@ namespace {
 
 constexpr std::int32_t kTickIntervalMs = 500;
 
+// On a port just opened: both controllers, then the contrast. The display is blank and on.
+void StartDisplay(Component& component) {
+  LcdLink& link = component.lcdLink();
+  link.startingOver();
+  InitLcdController(link, 1);
+  InitLcdController(link, 2);
+  SetLcdContrast(link, component.linkSettings.contrast);
+}
+
+// A display whose device vanished or stopped taking bytes may have lost power, or come back as
+// another device under the same name: once its port opens again it is started as at load, and the
+// memory goes back to what it is at load, which is what a blank display shows, so that the tick
+// draws everything. Quietly: the loss was never reported, and a display still away is simply
+// tried again on the next tick.
+void RestartLostLink(Component& component) {
+  LcdLink& link = component.lcdLink();
+  if (!link.deviceLost()) {
+    return;
+  }
+  if (!ResumeNext([&] { ReopenPort(link, component.linkSettings.port); })) {
+    return;
+  }
+  ResumeNext([&] { StartDisplay(component); });
+  component.displayMemory = DisplayMemory{};
+}
+
 }  // namespace
 
 void RunLinkStartup(Component& component) {
   try {
-    LcdLink& link = component.lcdLink();
-    ReopenPort(link, component.linkSettings.port);
-    InitLcdController(link, 1);
-    InitLcdController(link, 2);
-    SetLcdContrast(link, component.linkSettings.contrast);
+    ReopenPort(component.lcdLink(), component.linkSettings.port);
+    StartDisplay(component);
     component.Timer1().setInterval(kTickIntervalMs);
     component.Timer1().setEnabled(true);
   } catch (const RuntimeError& error) {
@@ -42,7 +66,9 @@ void RunLinkStartup(Component& component) {
 }
 
 void OnTimer1Tick(Component& component) noexcept {
+  const EndOfCall sendAtTheEnd(component.lcdLink());
   try {
+    RestartLostLink(component);
     RefreshTick(component.nowPlaying());
   } catch (...) {
     // The tick is resume-next throughout; anything else (out of memory) is dropped here rather

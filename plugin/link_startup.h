@@ -9,7 +9,9 @@ class Component;
 // and the port closed; the timer stays off.
 void RunLinkStartup(Component& component);
 
-// What the refresh timer runs. Nothing raised inside a tick may reach the message loop.
+// What the refresh timer runs: the link started again first if its device was lost, then the
+// refresh cycle; what the tick queued goes to the device at its end. Nothing raised inside a tick
+// may reach the message loop.
 void OnTimer1Tick(Component& component) noexcept;
 
 }  // namespace marqel

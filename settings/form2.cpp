@@ -110,11 +110,13 @@ void Form2::moveContrastBar(int position) {
   contrastPosition_ = clamped;
   notify();
   // The event edge: the change handler has no error handling, and a preview byte that cannot go
-  // out (the refresh cycle closed the port while the player is stopped) is simply not sent.
+  // out (the refresh cycle closed the port while the player is stopped) is simply not sent. One
+  // that can goes out at once, as the bar moves.
   try {
     Contrast_Change();
   } catch (const RuntimeError&) {
   }
+  context_.link.sendQueued();
 }
 
 void Form2::Contrast_Change() {
@@ -134,6 +136,7 @@ void Form2::Exit_Click() {
   // The saved contrast, not the pending one. A closed port must not keep the dialog open: the
   // byte is dropped and the dialog unloads all the same.
   ResumeNext([&] { SendContrastByte(context_.link, context_.linkSettings.contrast); });
+  context_.link.sendQueued();
   context_.owner.unloadForm2();
 }
 

@@ -26,9 +26,15 @@ namespace {
 // 10 bits a byte (8N1) at 9600 baud.
 constexpr auto kByteTimeOnTheLine = std::chrono::nanoseconds(10'000'000'000LL / 9600);
 
-// How long close() waits for a queue that does not shrink at all (hardware that stopped taking
-// bytes) before it throws the rest away. A queue that drains, however long, is waited for.
-constexpr std::chrono::milliseconds kCloseStallLimit{2000};
+// A device that takes no byte at all for this long has stopped taking them (hardware that hung, a
+// line whose other end nobody reads). A device that takes them, however slowly, is waited for.
+constexpr std::chrono::milliseconds kStallLimit{2000};
+
+// What a failure records for a device that stopped taking bytes.
+constexpr int kStalled = ETIMEDOUT;
+
+// Bytes queued before they go out without waiting for a flush: the control's output buffer.
+constexpr std::size_t kOutputBufferBytes = 512;
 
 std::string ErrorText(int error) {
   return std::generic_category().message(error);
@@ -53,16 +59,17 @@ bool IsGoneError(int error) {
   return error == EIO || error == ENXIO || error == ENODEV || error == EPIPE;
 }
 
-// Waits until the driver's output queue is empty, then for the transmitter itself. Gives up
-// (false) when the queue has not shrunk for `stallLimit` or the device no longer answers.
-bool WaitUntilSent(int fd, std::chrono::milliseconds stallLimit) {
+// Waits until the driver's output queue is empty, then for the transmitter itself. Returns 0;
+// kStalled when the queue has not shrunk for kStallLimit; or the error of a device that no longer
+// answers.
+int WaitUntilSent(int fd) {
   using Clock = std::chrono::steady_clock;
   int lastQueued = -1;
   auto lastProgress = Clock::now();
   for (;;) {
     int queued = 0;
     if (::ioctl(fd, TIOCOUTQ, &queued) != 0) {
-      return false;
+      return errno;
     }
     if (queued <= 0) {
       break;
@@ -71,18 +78,18 @@ bool WaitUntilSent(int fd, std::chrono::milliseconds stallLimit) {
     if (queued != lastQueued) {
       lastQueued = queued;
       lastProgress = now;
-    } else if (now - lastProgress >= stallLimit) {
-      return false;
+    } else if (now - lastProgress >= kStallLimit) {
+      return kStalled;
     }
     // At 9600 baud a byte takes about a millisecond; look again when some of them should be out.
     std::this_thread::sleep_for(std::chrono::milliseconds(std::clamp(queued, 1, 20)));
   }
   while (::tcdrain(fd) != 0) {
     if (errno != EINTR) {
-      return false;
+      return errno;
     }
   }
-  return true;
+  return 0;
 }
 
 }  // namespace
@@ -99,7 +106,9 @@ std::string SerialDevicePath(int port, const SerialDeviceOverrides& overrides) {
 }
 
 TermiosSerialPort::TermiosSerialPort(SerialDeviceOverrides overrides)
-    : overrides_(std::move(overrides)) {}
+    : overrides_(std::move(overrides)) {
+  queued_.reserve(kOutputBufferBytes);
+}
 
 TermiosSerialPort::~TermiosSerialPort() {
   close();
@@ -127,7 +136,8 @@ void TermiosSerialPort::open() {
   }
   path_ = SerialDevicePath(port_, overrides_);
 
-  // Non-blocking so that a modem port without carrier does not hang the open.
+  // Non-blocking, and it stays so: a modem port without carrier must not hang the open, nor a
+  // device that stops taking bytes a write.
   posix::UniqueFd fd(::open(path_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
   if (!fd.valid()) {
     const int error = errno;
@@ -202,11 +212,6 @@ void TermiosSerialPort::open() {
                        label() + ": cannot set 9600 baud, 8 data bits, no parity, 1 stop bit");
   }
 
-  const int flags = ::fcntl(fd.get(), F_GETFL);
-  if (flags < 0 || ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) {
-    throw RuntimeError(err::kPortSetupFailed,
-                       label() + ": cannot set blocking mode (" + ErrorText(errno) + ")");
-  }
   // Keeps out non-root programs that do not lock. Ptys and some drivers refuse it; the lock above
   // still holds, so a refusal is no reason to fail.
   static_cast<void>(::ioctl(fd.get(), TIOCEXCL));
@@ -218,17 +223,31 @@ void TermiosSerialPort::close() {
     return;
   }
   const int fd = fd_.get();
-  if (!WaitUntilSent(fd, kCloseStallLimit)) {
-    // Otherwise the kernel's own close would wait up to its closing_wait (30 s) for the rest.
+  // What is queued still goes out. A device that has failed is not waited for: its rest is thrown
+  // away, as the kernel's own close would otherwise wait up to its closing_wait (30 s) for it.
+  ResumeNext([&] { flush(); });
+  if (failure_ == 0) {
+    failure_ = WaitUntilSent(fd);
+  }
+  if (failure_ != 0) {
     static_cast<void>(::tcflush(fd, TCOFLUSH));
+    lineIdleAt_ = {};  // what is thrown away takes no time on the line
   }
   // A pty or an adapter still open elsewhere keeps the exclusive flag; clear the one we set.
   static_cast<void>(::ioctl(fd, TIOCNXCL));
   static_cast<void>(::flock(fd, LOCK_UN));
   fd_.reset();
+  queued_.clear();
+  failure_ = 0;
 }
 
-void TermiosSerialPort::raiseGone(int error) const {
+void TermiosSerialPort::raiseFailure(int error) const {
+  if (error == kStalled) {
+    throw RuntimeError(err::kPortDeviceGone,
+                       label() + ": the device does not take bytes (nothing went out for " +
+                           std::to_string(kStallLimit.count() / 1000) +
+                           " s); close and open the port again");
+  }
   if (IsGoneError(error)) {
     throw RuntimeError(
         err::kPortDeviceGone,
@@ -237,45 +256,84 @@ void TermiosSerialPort::raiseGone(int error) const {
   throw RuntimeError(err::kPortDeviceGone, label() + ": cannot send (" + ErrorText(error) + ")");
 }
 
+void TermiosSerialPort::fail(int error) {
+  failure_ = error;
+  queued_.clear();
+  raiseFailure(error);
+}
+
 void TermiosSerialPort::output(std::uint8_t byte) {
   if (!fd_.valid()) {
     throw RuntimeError(err::kPortNotOpen, "Operation valid only when the port is open");
   }
-  for (;;) {
-    const ssize_t written = ::write(fd_.get(), &byte, 1);
-    if (written == 1) {
-      const auto now = std::chrono::steady_clock::now();
-      lineIdleAt_ = std::max(now, lineIdleAt_) + kByteTimeOnTheLine;
-      return;
+  if (failure_ != 0) {
+    raiseFailure(failure_);
+  }
+  if (queued_.size() >= kOutputBufferBytes) {
+    flush();
+  }
+  queued_.push_back(byte);
+}
+
+int TermiosSerialPort::writeQueued() {
+  using Clock = std::chrono::steady_clock;
+  std::size_t sent = 0;
+  auto lastProgress = Clock::now();
+  while (sent < queued_.size()) {
+    const ssize_t written = ::write(fd_.get(), queued_.data() + sent, queued_.size() - sent);
+    const int error = written < 0 ? errno : 0;
+    const auto now = Clock::now();
+    if (written > 0) {
+      sent += static_cast<std::size_t>(written);
+      lineIdleAt_ = std::min(std::max(now, lineIdleAt_) + kByteTimeOnTheLine * written,
+                             now + kByteTimeOnTheLine * std::int64_t{kOutputBufferBytes});
+      lastProgress = now;
+      continue;
     }
-    const int error = written < 0 ? errno : EAGAIN;
     if (error == EINTR) {
       continue;
     }
-    if (error != EAGAIN && error != EWOULDBLOCK) {
-      raiseGone(error);
+    if (error != 0 && error != EAGAIN && error != EWOULDBLOCK) {
+      return error;
     }
-    // The descriptor is blocking, but wait for room rather than spin should a driver say "again".
+    // No room: wait for some, but not for ever. A signal cuts one wait short, not the limit.
+    const auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(kStallLimit - (now - lastProgress));
+    if (left.count() <= 0) {
+      return kStalled;
+    }
     pollfd ready{fd_.get(), POLLOUT, 0};
-    const int polled = ::poll(&ready, 1, -1);
+    const int polled = ::poll(&ready, 1, static_cast<int>(left.count()));
     if (polled < 0 && errno != EINTR) {
-      raiseGone(errno);
+      return errno;
     }
-    if (polled > 0 && (ready.revents & POLLOUT) == 0 &&
-        (ready.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
-      raiseGone(EIO);
+    if (polled > 0 && (ready.revents & POLLOUT) == 0) {
+      return EIO;  // hung up, or the device failed
     }
   }
+  return 0;
+}
+
+void TermiosSerialPort::flush() {
+  if (!fd_.valid()) {
+    return;
+  }
+  if (failure_ != 0) {
+    raiseFailure(failure_);
+  }
+  if (const int error = writeQueued(); error != 0) {
+    fail(error);
+  }
+  queued_.clear();
 }
 
 void TermiosSerialPort::drain() {
   if (!fd_.valid()) {
     return;
   }
-  while (::tcdrain(fd_.get()) != 0) {
-    if (errno != EINTR) {
-      raiseGone(errno);
-    }
+  flush();
+  if (const int error = WaitUntilSent(fd_.get()); error != 0) {
+    fail(error);
   }
   std::this_thread::sleep_until(lineIdleAt_);
 }

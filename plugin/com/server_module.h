@@ -9,6 +9,7 @@
 #include <memory>
 #include <utility>
 
+#include "lcd/lcd_link.h"
 #include "plugin/com/class_factory.h"
 #include "plugin/com/shell_traits.h"
 #include "plugin/component.h"
@@ -80,6 +81,7 @@ class ServerModule {
       component_ = std::make_unique<Component>(platform_->platform());
     }
     Main(*component_);
+    component_->lcdLink().sendQueued();
     started_ = true;
     return *component_;
   }
@@ -96,7 +98,13 @@ class ServerModule {
       return Traits::kUnexpected;
     }
     Component& component = *component_;
-    return StatusOf([&] { call(component); });
+    const HRESULT status = StatusOf([&] { call(component); });
+    // What the call queued goes to the device before the host has its answer, unless the home
+    // dropped the component meanwhile.
+    if (component_) {
+      component_->lcdLink().sendQueued();
+    }
+    return status;
   }
 
   // Runs a statement for the caller of an entry point: success, or the failure status of

@@ -9,8 +9,8 @@
 #include <string>
 
 #include "common/runtime_error.h"
-#include "tests/fakes/fake_platform.h"
 #include "settings/form2.h"
+#include "tests/fakes/fake_platform.h"
 #include "tests/support/display_scenario.h"
 #include "tests/support/wire.h"
 
@@ -385,6 +385,7 @@ class UnreadablePort final : public platform::SerialPort {
   void open() override { inner_->open(); }
   void close() override { inner_->close(); }
   void output(std::uint8_t byte) override { inner_->output(byte); }
+  void flush() override { inner_->flush(); }
   void drain() override { inner_->drain(); }
 
  private:

@@ -12,6 +12,7 @@ namespace marqel::fake {
 
 FakeSerialPort::~FakeSerialPort() {
   if (open_) {
+    world_.unsent = 0;
     recorder_.record({LinkEvent::Kind::Close});
   }
 }
@@ -49,27 +50,59 @@ void FakeSerialPort::close() {
     throw RuntimeError(err::kPortNotOpen, "Operation valid only when the port is open");
   }
   open_ = false;
+  failed_ = false;
+  world_.unsent = 0;
   recorder_.record({LinkEvent::Kind::Close});
+}
+
+void FakeSerialPort::raiseGone() const {
+  throw RuntimeError(err::kPortDeviceGone, "COM" + std::to_string(port_) + ": device gone");
 }
 
 void FakeSerialPort::output(std::uint8_t byte) {
   if (!open_) {
     throw RuntimeError(err::kPortNotOpen, "Operation valid only when the port is open");
   }
-  if (world_.deviceGone) {
-    throw RuntimeError(err::kPortDeviceGone, "COM" + std::to_string(port_) + ": device gone");
+  if (failed_) {
+    raiseGone();
   }
   if (world_.failNextSends > 0) {
     --world_.failNextSends;
     throw RuntimeError(err::kPortDeviceGone, "COM" + std::to_string(port_) + ": line fault");
   }
-  recorder_.record({LinkEvent::Kind::Byte, byte});
+  ++world_.unsent;
+  if (!world_.deviceGone) {
+    recorder_.record({LinkEvent::Kind::Byte, byte});
+  }
+}
+
+void FakeSerialPort::flush() {
+  if (!open_) {
+    return;
+  }
+  // As a real device: a vanished one is found out by writing to it.
+  if (failed_ || (world_.deviceGone && world_.unsent > 0)) {
+    failed_ = true;
+    world_.unsent = 0;
+    raiseGone();
+  }
+  if (world_.unsent > 0) {
+    ++world_.flushes;
+    world_.unsent = 0;
+  }
 }
 
 void FakeSerialPort::drain() {
-  if (open_) {
-    recorder_.record({LinkEvent::Kind::Drain});
+  if (!open_) {
+    return;
   }
+  flush();
+  // Waiting for the line asks the device too.
+  if (world_.deviceGone) {
+    failed_ = true;
+    raiseGone();
+  }
+  recorder_.record({LinkEvent::Kind::Drain});
 }
 
 std::unique_ptr<platform::SerialPort> FakeSerialPortFactory::createSerialPort() {

@@ -22,8 +22,13 @@ namespace marqel::fake {
 struct PortWorld {
   std::set<std::int32_t> present{1, 2, 3, 4};
   std::set<std::int32_t> heldByOthers;
-  bool deviceGone = false;  // sends fail until the port is closed and opened again
-  int failNextSends = 0;    // this many sends on an open port fail, the ones after work again
+  // The device vanished: what is queued never goes out, and the next flush or drain fails (as does
+  // every send after it) until the port is closed and opened again.
+  bool deviceGone = false;
+  int failNextSends = 0;  // this many sends on an open port fail, the ones after work again
+  // Bytes queued and not yet flushed, drained or closed. The record shows a byte when it is queued.
+  std::size_t unsent = 0;
+  int flushes = 0;  // flushes that handed bytes over
 };
 
 class FakeSerialPort final : public platform::SerialPort {
@@ -35,14 +40,18 @@ class FakeSerialPort final : public platform::SerialPort {
   void open() override;
   void close() override;
   void output(std::uint8_t byte) override;
+  void flush() override;
   void drain() override;
   std::int16_t commPort() const { return port_; }
 
  private:
+  [[noreturn]] void raiseGone() const;
+
   LineRecorder& recorder_;
   PortWorld& world_;
   std::int16_t port_ = 1;
   bool open_ = false;
+  bool failed_ = false;  // a flush found the device gone
 };
 
 class FakeSerialPortFactory final : public platform::SerialPortFactory {

@@ -35,13 +35,16 @@ TEST_F(LinkOnPty, ControllerStartupArrivesByteForByte) {
   ASSERT_TRUE(component.MSComm1().portOpen()) << fp.recorder.describe();
   ASSERT_EQ(line.readExactly(105).size(), 105u);  // the link start-up
 
+  // Sent as the end of a call from the message loop sends it.
   InitLcdController(component.lcdLink(), 1);
+  component.lcdLink().sendQueued();
   const Bytes& expected = test::kControllerOneStartup;
   EXPECT_EQ(line.readExactly(52), expected);
 
   for (const int b : {0x00, 0x80, 0xFF}) {
     SendLineByte(component.lcdLink(), b);
   }
+  component.lcdLink().sendQueued();
   EXPECT_EQ(line.readExactly(3), (Bytes{0x00, 0x80, 0xFF}));
   EXPECT_TRUE(line.readAvailable(std::chrono::milliseconds(50)).empty());
 }

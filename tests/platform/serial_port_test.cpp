@@ -123,6 +123,7 @@ TEST_F(SerialPortTest, EveryByteGoesOutUntranslated) {
   const std::uint8_t awkward[] = {0x00, 0x80, 0xFF, 0x0A, 0x0D, 0x09, 0x08, 0x11, 0x13, 0x7F};
   for (const std::uint8_t byte : awkward) {
     port->output(byte);
+    port->flush();
     EXPECT_EQ(pty_.readAvailable(50ms), Bytes{byte}) << "byte " << int{byte};
   }
   Bytes all(256);
@@ -165,6 +166,7 @@ TEST_F(SerialPortTest, DeviceIsInUseWhileAnotherPortHoldsIt) {
   first->close();
   auto second = OpenPort(factory, 4);
   second->output('b');
+  second->flush();
   EXPECT_EQ(pty_.readAvailable(), Bytes{'b'});
   // Destroying an open port releases the device too.
   second.reset();
@@ -190,7 +192,38 @@ TEST_F(SerialPortTest, MissingDeviceFailsUntilItAppears) {
   Relink(pty_.slavePath(), later);
   port->open();
   port->output('x');
+  port->flush();
   EXPECT_EQ(pty_.readAvailable(), Bytes{'x'});
+}
+
+TEST_F(SerialPortTest, BytesGoOutTogetherAtTheFlushOrWhenTheOutputBufferIsFull) {
+  auto port = OpenPort(factory_, 3);
+  Bytes burst;
+  for (int i = 0; i < 100; ++i) {
+    burst.push_back(static_cast<std::uint8_t>(i * 7));
+    port->output(burst.back());
+  }
+  EXPECT_TRUE(pty_.readAvailable(50ms).empty()) << "queued bytes went out before the flush";
+  port->flush();
+  EXPECT_EQ(pty_.readAvailable(), burst);
+
+  // 512 bytes are as many as the control holds: the next one sends them without a flush.
+  for (int i = 0; i < 513; ++i) {
+    port->output(static_cast<std::uint8_t>(i));
+  }
+  EXPECT_EQ(pty_.readAvailable().size(), 512u);
+  port->drain();
+  EXPECT_EQ(pty_.readAvailable(), Bytes{0x00});
+}
+
+// A device that fails stays failed until it is closed; the next open tries it again.
+void ExpectFailsUntilReopened(SerialPort& port, const std::string& failure) {
+  ExpectError([&] { port.flush(); }, err::kPortDeviceGone, {failure});
+  ExpectError([&] { port.output('b'); }, err::kPortDeviceGone, {failure});
+  ExpectError([&] { port.drain(); }, err::kPortDeviceGone, {failure});
+  EXPECT_TRUE(port.portOpen());
+  EXPECT_NO_THROW(port.close());
+  EXPECT_FALSE(port.portOpen());
 }
 
 TEST_F(SerialPortTest, UnpluggedDeviceIsGoneUntilClosedAndReopened) {
@@ -199,21 +232,43 @@ TEST_F(SerialPortTest, UnpluggedDeviceIsGoneUntilClosedAndReopened) {
   TermiosSerialPortFactory factory{{{6, adapter}}};
   auto port = OpenPort(factory, 6);
   port->output('a');
+  port->flush();
   EXPECT_EQ(pty_.readAvailable(), Bytes{'a'});
 
   pty_.closeMaster();
-  const std::string gone = "COM6 (" + adapter + "): device gone";
-  ExpectError([&] { port->output('b'); }, err::kPortDeviceGone, {gone});
-  ExpectError([&] { port->drain(); }, err::kPortDeviceGone, {gone});
-  EXPECT_TRUE(port->portOpen());
-  EXPECT_NO_THROW(port->close());
-  EXPECT_FALSE(port->portOpen());
+  port->output('b');
+  ExpectFailsUntilReopened(*port, "COM6 (" + adapter + "): device gone");
 
   PtyPair replugged;
   Relink(replugged.slavePath(), adapter);
   port->open();
   port->output('c');
+  port->flush();
   EXPECT_EQ(replugged.readAvailable(), Bytes{'c'});
+}
+
+// Nobody reads the line (a hung adapter does the same): the port gives up instead of hanging.
+TEST_F(SerialPortTest, ALineNobodyReadsFailsTheFlushInsteadOfHanging) {
+  auto port = OpenPort(factory_, 3);
+  const std::string stalled = "COM3 (" + pty_.slavePath() + "): the device does not take bytes";
+  try {
+    // Far more than a pseudo-terminal holds unread.
+    for (int i = 0; i < 256 * 1024; ++i) {
+      port->output('s');
+    }
+    ADD_FAILURE() << "256 KiB went into a line nobody reads";
+  } catch (const RuntimeError& error) {
+    EXPECT_EQ(error.number(), err::kPortDeviceGone);
+    EXPECT_THAT(error.description(), HasSubstr(stalled));
+  }
+  ExpectFailsUntilReopened(*port, stalled);
+
+  // Once the line is read again, the port works again.
+  pty_.readAvailable();
+  port->open();
+  port->output('r');
+  port->flush();
+  EXPECT_EQ(pty_.readAvailable(), Bytes{'r'});
 }
 
 TEST_F(SerialPortTest, PortNumbersOutside1To255AreInvalid) {
@@ -238,6 +293,7 @@ TEST_F(SerialPortTest, PortNumberIsFixedWhileOpen) {
   EXPECT_EQ(port.commPort(), 3);
   ExpectError([&] { port.open(); }, err::kPortAlreadyOpen, {"COM3", "already open"});
   port.output('k');
+  port.flush();
   EXPECT_EQ(pty_.readAvailable(), Bytes{'k'});
   port.close();
   port.setCommPort(4);

@@ -12,9 +12,10 @@ namespace {
 
 constexpr DWORD kInputBufferBytes = 1024;
 constexpr DWORD kOutputBufferBytes = 512;
-// A write that has not gone out after this long means the device stopped taking bytes (a USB
-// adapter pulled out); better an error than a player that hangs.
+// A burst that has not gone out after this long, plus twice its line time, means the device
+// stopped taking bytes (a USB adapter pulled out); better an error than a player that hangs.
 constexpr DWORD kWriteTimeoutMs = 2000;
+constexpr DWORD kWriteTimeoutMsPerByte = 2;
 // 10 bits a byte (8N1) at 9600 baud.
 constexpr std::int64_t kBitsPerByte = 10;
 constexpr std::int64_t kBaud = 9600;
@@ -23,6 +24,10 @@ constexpr std::int64_t kBaud = 9600;
 
 std::wstring SerialDevicePath(int port) {
   return L"\\\\.\\COM" + std::to_wstring(port);
+}
+
+ComSerialPort::ComSerialPort() {
+  queued_.reserve(kOutputBufferBytes);
 }
 
 ComSerialPort::~ComSerialPort() {
@@ -108,6 +113,7 @@ void ComSerialPort::open() {
   }
   COMMTIMEOUTS timeouts{};
   timeouts.ReadIntervalTimeout = MAXDWORD;  // a read (never made) would return at once
+  timeouts.WriteTotalTimeoutMultiplier = kWriteTimeoutMsPerByte;
   timeouts.WriteTotalTimeoutConstant = kWriteTimeoutMs;
   if (!::SetCommTimeouts(handle, &timeouts)) {
     fail("cannot set the timeouts");
@@ -120,36 +126,80 @@ void ComSerialPort::close() {
   if (!portOpen()) {
     return;
   }
-  // The bytes already queued (the clear commands before a stop) still reach the display.
-  ::FlushFileBuffers(handle_.get());
+  // The bytes already queued (the clear commands before a stop) still reach the display, unless
+  // the device has failed: then they are thrown away rather than waited for.
+  ResumeNext([&] { flush(); });
+  if (failure_ == ERROR_SUCCESS) {
+    ::FlushFileBuffers(handle_.get());
+  } else {
+    ::PurgeComm(handle_.get(), PURGE_TXABORT | PURGE_TXCLEAR);
+    lineIdleAt_ = 0;  // what is thrown away takes no time on the line
+  }
   handle_.reset();
+  queued_.clear();
+  failure_ = ERROR_SUCCESS;
 }
 
 void ComSerialPort::raiseSendFailure(DWORD error) const {
+  if (error == ERROR_TIMEOUT) {
+    throw RuntimeError(err::kPortDeviceGone,
+                       label() + ": the device does not take bytes; close and open the port again");
+  }
   throw RuntimeError(err::kPortDeviceGone, label() + ": cannot send (" + SystemErrorText(error) +
                                                "); close and open the port again");
+}
+
+void ComSerialPort::fail(DWORD error) {
+  failure_ = error;
+  queued_.clear();
+  raiseSendFailure(error);
 }
 
 void ComSerialPort::output(std::uint8_t byte) {
   if (!portOpen()) {
     throw RuntimeError(err::kPortNotOpen, "Operation valid only when the port is open");
   }
+  if (failure_ != ERROR_SUCCESS) {
+    raiseSendFailure(failure_);
+  }
+  if (queued_.size() >= kOutputBufferBytes) {
+    flush();
+  }
+  queued_.push_back(byte);
+}
+
+void ComSerialPort::flush() {
+  if (!portOpen()) {
+    return;
+  }
+  if (failure_ != ERROR_SUCCESS) {
+    raiseSendFailure(failure_);
+  }
+  if (queued_.empty()) {
+    return;
+  }
+  const auto size = static_cast<DWORD>(queued_.size());
   DWORD written = 0;
-  if (!::WriteFile(handle_.get(), &byte, 1, &written, nullptr)) {
-    raiseSendFailure(::GetLastError());
+  if (!::WriteFile(handle_.get(), queued_.data(), size, &written, nullptr)) {
+    fail(::GetLastError());
   }
-  if (written != 1) {
-    raiseSendFailure(ERROR_TIMEOUT);
+  const std::int64_t now = CounterNow();
+  const std::int64_t byteTime = kBitsPerByte * CounterFrequency() / kBaud;
+  lineIdleAt_ = std::min(std::max(now, lineIdleAt_) + static_cast<std::int64_t>(written) * byteTime,
+                         now + static_cast<std::int64_t>(kOutputBufferBytes) * byteTime);
+  if (written != size) {
+    fail(ERROR_TIMEOUT);
   }
-  lineIdleAt_ = std::max(CounterNow(), lineIdleAt_) + kBitsPerByte * CounterFrequency() / kBaud;
+  queued_.clear();
 }
 
 void ComSerialPort::drain() {
   if (!portOpen()) {
     return;
   }
+  flush();
   if (!::FlushFileBuffers(handle_.get())) {
-    raiseSendFailure(::GetLastError());
+    fail(::GetLastError());
   }
   WaitUntilCounter(lineIdleAt_);
 }
