@@ -22,7 +22,7 @@ Player Component::player() {
 }
 
 NowPlaying Component::nowPlaying() {
-  return NowPlaying{player(), lcdLink_, platform_.textCase, displayMemory};
+  return NowPlaying{player(), lcdLink_, platform_.textCase, displayMemory, refreshBuffers_};
 }
 
 settings::SettingsFileAccess Component::settingsFile() {

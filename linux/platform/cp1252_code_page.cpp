@@ -42,20 +42,28 @@ std::uint32_t Cp1252CodePage::codeOf(char16_t ch) const {
 
 std::string Cp1252CodePage::toAnsi(std::u16string_view text) const {
   std::string bytes;
-  bytes.reserve(text.size());
-  for (const char16_t ch : text) {
-    bytes.push_back(static_cast<char>(ByteOf(ch)));
-  }
+  toAnsiInto(text, bytes);
   return bytes;
 }
 
 std::u16string Cp1252CodePage::fromAnsi(std::string_view bytes) const {
   std::u16string text;
-  text.reserve(bytes.size());
-  for (const char byte : bytes) {
-    text.push_back(CharOf(static_cast<std::uint8_t>(byte)));
-  }
+  fromAnsiInto(bytes, text);
   return text;
+}
+
+void Cp1252CodePage::toAnsiInto(std::u16string_view text, std::string& out) const {
+  out.resize(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    out[i] = static_cast<char>(ByteOf(text[i]));
+  }
+}
+
+void Cp1252CodePage::fromAnsiInto(std::string_view bytes, std::u16string& out) const {
+  out.resize(bytes.size());
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    out[i] = CharOf(static_cast<std::uint8_t>(bytes[i]));
+  }
 }
 
 }  // namespace marqel::platform::linux_

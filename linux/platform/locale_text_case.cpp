@@ -15,7 +15,13 @@ LocaleTextCase::LocaleTextCase(const char* localeName)
     : locale_(::newlocale(LC_CTYPE_MASK, localeName, static_cast<locale_t>(nullptr))) {}
 
 std::u16string LocaleTextCase::upperCase(std::u16string_view text) const {
-  std::u16string result(text);
+  std::u16string result;
+  upperCaseInto(text, result);
+  return result;
+}
+
+void LocaleTextCase::upperCaseInto(std::u16string_view text, std::u16string& result) const {
+  result.assign(text);
   for (char16_t& unit : result) {
     if (locale_ == nullptr) {
       if (unit >= u'a' && unit <= u'z') {
@@ -32,7 +38,6 @@ std::u16string LocaleTextCase::upperCase(std::u16string_view text) const {
       unit = static_cast<char16_t>(upper);
     }
   }
-  return result;
 }
 
 }  // namespace marqel::platform::linux_

@@ -19,6 +19,7 @@ class LocaleTextCase final : public TextCase {
   explicit LocaleTextCase(const char* localeName = "C.UTF-8");
 
   std::u16string upperCase(std::u16string_view text) const override;
+  void upperCaseInto(std::u16string_view text, std::u16string& out) const override;
   // False when the locale was missing and upper-casing is down to ASCII.
   bool hasLocale() const { return locale_ != nullptr; }
 
