@@ -42,6 +42,10 @@ Form1& Component::loadedForm1() {
 }
 
 platform::SerialPort& Component::MSComm1() {
+  // Loaded, as it is for nearly every byte the link sends: no call beyond this one.
+  if (form1_) {
+    return *form1_->MSComm1;
+  }
   return *loadedForm1().MSComm1;
 }
 

@@ -52,17 +52,40 @@ std::u16string Cp1252CodePage::fromAnsi(std::string_view bytes) const {
   return text;
 }
 
+// Texts are mostly ASCII, which both directions keep as it is: a plain copy first (through
+// plain pointers, so the compiler can turn it into vector code), then the few characters outside
+// ASCII by the page.
 void Cp1252CodePage::toAnsiInto(std::u16string_view text, std::string& out) const {
   out.resize(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    out[i] = static_cast<char>(ByteOf(text[i]));
+  char* const bytes = out.data();
+  const char16_t* const chars = text.data();
+  const std::size_t size = text.size();
+  char16_t all = 0;
+  for (std::size_t i = 0; i < size; ++i) {
+    bytes[i] = static_cast<char>(chars[i]);
+    all |= chars[i];
+  }
+  for (std::size_t i = 0; all >= 0x80 && i < size; ++i) {
+    if (chars[i] >= 0x80) {
+      bytes[i] = static_cast<char>(ByteOf(chars[i]));
+    }
   }
 }
 
 void Cp1252CodePage::fromAnsiInto(std::string_view bytes, std::u16string& out) const {
   out.resize(bytes.size());
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    out[i] = CharOf(static_cast<std::uint8_t>(bytes[i]));
+  char16_t* const chars = out.data();
+  const auto* const codes = reinterpret_cast<const std::uint8_t*>(bytes.data());
+  const std::size_t size = bytes.size();
+  std::uint8_t all = 0;
+  for (std::size_t i = 0; i < size; ++i) {
+    chars[i] = codes[i];
+    all |= codes[i];
+  }
+  for (std::size_t i = 0; all >= 0x80 && i < size; ++i) {
+    if (codes[i] >= 0x80) {
+      chars[i] = CharOf(codes[i]);
+    }
   }
 }
 
