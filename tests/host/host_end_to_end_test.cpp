@@ -228,9 +228,10 @@ class ScratchConfigHome {
   std::optional<std::string> before_;
 };
 
-// Without a display the host never loads the desktop windows: no toolkit or X11 page is mapped,
-// while the simulated player plays on the display as ever.
-TEST_F(HostEndToEnd, HeadlessHostMapsNoToolkit) {
+// Without a display the host never loads the desktop windows, and without the MPRIS player it never
+// loads D-Bus: no toolkit, X11 or bus page is mapped, while the simulated player plays on the
+// display as ever.
+TEST_F(HostEndToEnd, HeadlessHostMapsNoToolkitAndNoBus) {
   ::unsetenv("DISPLAY");
   std::string maps;
   const HostRun result = RunHost(
@@ -242,7 +243,8 @@ TEST_F(HostEndToEnd, HeadlessHostMapsNoToolkit) {
       });
   EXPECT_EQ(result.exitCode, 0) << result.err;
   EXPECT_THAT(maps, HasSubstr("Marqel.so"));  // read while the plug-in ran
-  for (const char* library : {"libfltk", "libX11", "marqel-desktop"}) {
+  for (const char* library :
+       {"libfltk", "libX11", "marqel-desktop", "libsdbus", "libsystemd", "marqel-mpris"}) {
     EXPECT_THAT(maps, Not(HasSubstr(library)));
   }
   EXPECT_THAT(result.out, HasSubstr("playing 1/5: Kestrel Lane - Paper Lanterns"));

@@ -1,7 +1,5 @@
 #include "linux/platform/fltk/desktop_toolkit.h"
 
-#include <dlfcn.h>
-#include <link.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 
@@ -13,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "linux/posix/companion_module.h"
 #include "linux/posix/posix_handles.h"
 
 namespace marqel::platform::linux_ {
@@ -22,31 +21,11 @@ constexpr const char* kModuleFile = "marqel-desktop.so";
 constexpr const char* kEntryPoint = "MarqelDesktopToolkit";
 using EntryPointFn = DesktopToolkit* (*)();
 
-// The directory the shared system library was loaded from; empty if it cannot be told.
-std::filesystem::path SystemLibraryDirectory() {
-  // Already loaded (this process links it), so this only looks it up.
-  posix::UniqueLibrary system(::dlopen(MARQEL_SYSTEM_LIBRARY, RTLD_LAZY | RTLD_NOLOAD));
-  link_map* map = nullptr;
-  if (!system || ::dlinfo(system.get(), RTLD_DI_LINKMAP, &map) != 0 || map == nullptr ||
-      map->l_name == nullptr) {
-    return {};
-  }
-  return std::filesystem::path(map->l_name).parent_path();
-}
-
 DesktopToolkit* LoadModule() {
-  const std::filesystem::path path = DesktopModulePath();
-  // Never unloaded: the toolkit's state lives as long as the process.
-  posix::UniqueLibrary module(::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE));
   std::string failure;
-  if (!module) {
-    const char* reason = ::dlerror();
-    failure = reason != nullptr ? reason : "cannot load " + path.string();
-  } else if (void* entry = ::dlsym(module.get(), kEntryPoint)) {
-    module.release();
+  if (void* entry = posix::LoadCompanionEntryPoint(MARQEL_SYSTEM_LIBRARY, kModuleFile, kEntryPoint,
+                                                   failure)) {
     return reinterpret_cast<EntryPointFn>(entry)();
-  } else {
-    failure = path.string() + " has no entry point " + kEntryPoint;
   }
   std::cerr << "[marqel] no desktop windows, messages and the dialog stay in the terminal: "
             << failure << '\n'
@@ -92,10 +71,6 @@ bool LocalServerListens(unsigned number) {
 }
 
 }  // namespace
-
-std::filesystem::path DesktopModulePath() {
-  return SystemLibraryDirectory() / kModuleFile;
-}
 
 DesktopToolkit* LoadDesktopToolkit() {
   static DesktopToolkit* const toolkit = LoadModule();

@@ -5,7 +5,6 @@
 // system library (libmarqel-system), in the build tree as where it is installed.
 //
 // This part needs no toolkit: the host and the plug-in module link it to find and load the module.
-#include <filesystem>
 #include <memory>
 
 #include "linux/system/event_loop.h"
@@ -27,9 +26,6 @@ class DesktopToolkit {
  protected:
   ~DesktopToolkit() = default;
 };
-
-// The desktop module's file, as it is looked for.
-std::filesystem::path DesktopModulePath();
 
 // The desktop module, loaded on the first call and kept for the life of the process (the toolkit
 // holds process-wide state: its display connection, fonts, event handlers). nullptr when it is
