@@ -193,8 +193,9 @@ def memory(pid):
     return {"hwm": hwm, "dirty": dirty}
 
 
-def mappings(pid, top=8):
-    """The largest resident mappings, grouped by file: (Rss kB, Private_Dirty kB, name)."""
+def mappings(pid, top=16):
+    """The largest resident mappings, grouped by file: (Rss kB, Private_Dirty kB, name). Enough
+    of them to show what each library a host maps costs."""
     sizes = {}
     name = "[anonymous]"
     with open(f"/proc/{pid}/smaps") as f:
@@ -716,7 +717,7 @@ def maps_report(results, systems):
     for system in systems:
         top, rest = results[system.label][-1]["maps"]
         name = "LCDd" if system is systems[0] else system.label
-        print(f"{name}: " + ", ".join(f"{n} {rss} ({dirty} dirty)" for rss, dirty, n in top)
+        print(f"{name}: " + ", ".join(f"{n} {rss} ({dirty} dirty)" for rss, dirty, n in top if rss)
               + f", the rest {rest}")
 
 

@@ -1,6 +1,7 @@
 // What one refresh tick costs: a tick in which nothing changed (the case twice a second, all day)
 // and a tick that redraws the text, on the Linux code page, upper-casing and window table, with a
-// port that only counts bytes. Heap allocations are counted by replacing the global allocator.
+// port that only counts bytes, so the time is the component's own. Heap allocations are counted
+// by replacing the global allocator and reported per tick (allocs_per_tick).
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -197,12 +198,18 @@ void BM_TextRedrawTick(benchmark::State& state) {
   const platform::WindowHandle windows[] = {rig.windows.create({kOtherTrack, 1, 240, 100'000, {}}),
                                             rig.window};
   std::size_t next = 0;
-  const std::uint64_t bytesBefore = rig.ports.bytes;
-  const std::uint64_t allocationsBefore = g_allocations;
-  for (auto _ : state) {
+  const auto redraw = [&] {
     rig.host->window = windows[next];
     next ^= 1u;
     RefreshTick(rig.component.nowPlaying());
+  };
+  // Once each: the component's buffers grow to these texts before the counting starts.
+  redraw();
+  redraw();
+  const std::uint64_t bytesBefore = rig.ports.bytes;
+  const std::uint64_t allocationsBefore = g_allocations;
+  for (auto _ : state) {
+    redraw();
   }
   Report(state, g_allocations - allocationsBefore, rig.ports.bytes - bytesBefore);
 }

@@ -9,7 +9,13 @@ namespace marqel {
 [[noreturn]] void RaiseOverflow();
 
 // A whole number as an unsigned byte; raises an overflow outside 0 to 255. Wide enough for
-// both the line's signed sums and a code page's unsigned codes.
-std::uint8_t ToByte(std::int64_t value);
+// both the line's signed sums and a code page's unsigned codes. Inline: every byte on the line
+// passes here twice.
+inline std::uint8_t ToByte(std::int64_t value) {
+  if (value < 0 || value > 255) {
+    RaiseOverflow();
+  }
+  return static_cast<std::uint8_t>(value);
+}
 
 }  // namespace marqel

@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <string>
-#include <utility>
 
 #include "common/byte_conversion.h"
 #include "common/runtime_error.h"
@@ -24,9 +23,9 @@ constexpr std::uint8_t kEmptyCell = 0x20;
 constexpr double kMillisecondsPerSecond = 1000.0;
 
 // What one tick learns; everything starts at 0 or empty, which is also what a skipped query
-// leaves.
+// leaves. Its texts live in the cycle's buffers.
 struct TickValues {
-  ArtistAndTitle text;
+  const ArtistAndTitle& text;
   std::int32_t state = 0;
   std::int32_t lengthSeconds = 0;
   std::int32_t positionSeconds = 0;
@@ -79,21 +78,29 @@ void FollowStateChange(const NowPlaying& display, std::int32_t state) {
   ResumeNext([&] { memory.lastState = ToByte(state); });
 }
 
-void RedrawTextIfChanged(const NowPlaying& display, TickValues& tick) {
+// Lines 1 to 3 are written in upper case.
+void WriteUpperCaseLine(const NowPlaying& display, std::uint8_t controller,
+                        std::uint8_t lineCommand, std::u16string_view text) {
+  std::u16string& upper = display.buffers.upperCased;
+  display.textCase.upperCaseInto(text, upper);
+  WriteLine(display, controller, lineCommand, upper);
+}
+
+void RedrawTextIfChanged(const NowPlaying& display, const TickValues& tick) {
   DisplayMemory& memory = display.memory;
   const bool changed = tick.text.artist != memory.lastArtist || tick.text.title != memory.lastTitle;
   if (!changed || !ShowsTrack(tick.state)) {
     return;
   }
   OpenPortIfClosed(display.link);
-  const TitleLines lines = WrapTitle(tick.text.title);
-  const auto& textCase = display.textCase;
-  WriteLine(display, kController1, kFirstLineOfController, textCase.upperCase(tick.text.artist));
-  WriteLine(display, kController1, kSecondLineOfController, textCase.upperCase(lines.firstLine));
-  WriteLine(display, kController2, kFirstLineOfController, textCase.upperCase(lines.secondLine));
+  TitleLines& lines = display.buffers.lines;
+  WrapTitle(tick.text.title, lines);
+  WriteUpperCaseLine(display, kController1, kFirstLineOfController, tick.text.artist);
+  WriteUpperCaseLine(display, kController1, kSecondLineOfController, lines.firstLine);
+  WriteUpperCaseLine(display, kController2, kFirstLineOfController, lines.secondLine);
   // Remembered as the player gave them, so a change of case alone still counts as a change.
-  memory.lastArtist = std::move(tick.text.artist);
-  memory.lastTitle = std::move(tick.text.title);
+  memory.lastArtist = tick.text.artist;
+  memory.lastTitle = tick.text.title;
 }
 
 void DrawBar(const NowPlaying& display, std::uint8_t bar) {
@@ -138,9 +145,10 @@ void UpdateProgressBar(const NowPlaying& display, TickValues& tick) {
 }  // namespace
 
 void RefreshTick(const NowPlaying& display) {
-  TickValues tick;
+  RefreshBuffers& buffers = display.buffers;
   // Neither raises: a failing query inside them leaves an empty text.
-  tick.text = SplitTitle(ReadPlayerTitle(display.player));
+  SplitTitle(ReadPlayerTitle(display.player, buffers.windowText), buffers.text);
+  TickValues tick{buffers.text};
   ResumeNext([&] { tick.state = QueryPlaybackState(display.player); });
   // Output order within a tick: the change of state, then the text, then the bar.
   FollowStateChange(display, tick.state);

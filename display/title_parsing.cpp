@@ -23,23 +23,24 @@ std::int32_t TextBufferSize(std::int32_t reportedLength) {
   return std::min(reportedLength, kMaxWindowTextRead) + 1;
 }
 
-std::u16string BlankBuffer(std::int32_t n) {
+void FillWithBlanks(std::u16string& buffer, std::int32_t n) {
   if (n < 0) {
     RaiseInvalidCall();
   }
-  return std::u16string(static_cast<std::size_t>(n), kBlank);
+  buffer.assign(static_cast<std::size_t>(n), kBlank);
 }
 
 // The text query: the buffer travels to the window system in the ANSI code page and comes back
 // whole, the text, its zero and any blanks the text did not overwrite. The size handed over is
 // never more than the buffer really holds, whatever n says.
-void QueryWindowText(const Player& player, std::int32_t n, std::u16string& buffer) {
+void QueryWindowText(const Player& player, std::int32_t n, WindowTextBuffers& buffers) {
   const platform::WindowHandle window = player.host.HostPlayerWindow();
   const auto& codePage = player.codePage;
-  std::string ansi = codePage.toAnsi(buffer);
+  std::string& ansi = buffers.ansi;
+  codePage.toAnsiInto(buffers.text, ansi);
   const auto size = std::clamp<std::int64_t>(n, 0, static_cast<std::int64_t>(ansi.size()));
   player.windows.GetWindowTextA(window, ansi.data(), static_cast<std::int32_t>(size));
-  buffer = codePage.fromAnsi(ansi);
+  codePage.fromAnsiInto(ansi, buffers.text);
 }
 
 void DropLastCharacter(std::u16string& text) {
@@ -74,19 +75,26 @@ std::size_t FirstBlankFromSplitColumn(std::u16string_view title) {
 
 }  // namespace
 
-std::u16string ReadPlayerTitle(const Player& player) {
+std::u16string_view ReadPlayerTitle(const Player& player, WindowTextBuffers& buffers) {
   std::int32_t n = 0;
-  std::u16string buffer;
+  // Empty, as a read that fails at its first step leaves it; the storage stays for the next read.
+  buffers.text.clear();
   ResumeNext([&] {
     n = TextBufferSize(player.windows.GetWindowTextLengthA(player.host.HostPlayerWindow()));
   });
-  ResumeNext([&] { buffer = BlankBuffer(n); });
-  ResumeNext([&] { QueryWindowText(player, n, buffer); });
-  ResumeNext([&] { DropLastCharacter(buffer); });
-  return buffer;
+  ResumeNext([&] { FillWithBlanks(buffers.text, n); });
+  ResumeNext([&] { QueryWindowText(player, n, buffers); });
+  ResumeNext([&] { DropLastCharacter(buffers.text); });
+  return buffers.text;
 }
 
-ArtistAndTitle SplitTitle(std::u16string_view text) {
+std::u16string ReadPlayerTitle(const Player& player) {
+  WindowTextBuffers buffers;
+  ReadPlayerTitle(player, buffers);
+  return std::move(buffers.text);
+}
+
+void SplitTitle(std::u16string_view text, ArtistAndTitle& out) {
   // Whatever precedes the first blank is the track number and its full stop.
   if (const std::size_t blank = text.find(kBlank); blank != npos) {
     text.remove_prefix(blank + 1);
@@ -96,26 +104,40 @@ ArtistAndTitle SplitTitle(std::u16string_view text) {
   }
   const std::size_t separator = text.find(kArtistSeparator);
   if (separator == npos) {
-    return {std::u16string(), std::u16string(text)};
+    out.artist.clear();
+    out.title.assign(text);
+    return;
   }
-  ArtistAndTitle result{std::u16string(text.substr(0, separator)), std::u16string()};
-  const std::u16string_view title = text.substr(separator + kArtistSeparator.size());
+  out.artist.assign(text.substr(0, separator));
   // The appended blank gives a long title a place to break at its end.
-  result.title.reserve(title.size() + 1);
-  result.title.append(title).push_back(kBlank);
+  out.title.assign(text.substr(separator + kArtistSeparator.size())).push_back(kBlank);
+}
+
+ArtistAndTitle SplitTitle(std::u16string_view text) {
+  ArtistAndTitle result;
+  SplitTitle(text, result);
   return result;
 }
 
-TitleLines WrapTitle(std::u16string_view title) {
+void WrapTitle(std::u16string_view title, TitleLines& out) {
   std::size_t p = LastBlankUpToSplitColumn(title);
   if (p == 0) {
     p = FirstBlankFromSplitColumn(title);
   }
   if (p == 0) {
-    return {std::u16string(title), std::u16string()};
+    out.firstLine.assign(title);
+    out.secondLine.clear();
+    return;
   }
   // The blank at p belongs to neither line.
-  return {std::u16string(title.substr(0, p - 1)), std::u16string(title.substr(p))};
+  out.firstLine.assign(title.substr(0, p - 1));
+  out.secondLine.assign(title.substr(p));
+}
+
+TitleLines WrapTitle(std::u16string_view title) {
+  TitleLines result;
+  WrapTitle(title, result);
+  return result;
 }
 
 }  // namespace marqel

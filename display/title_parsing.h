@@ -32,17 +32,30 @@ struct TitleLines {
   std::u16string secondLine;  // may be empty or longer than a line
 };
 
+// The buffer ReadPlayerTitle reads the window text into, in both encodings. A caller that reads
+// again and again keeps one, so that its storage is reused.
+struct WindowTextBuffers {
+  std::u16string text;
+  std::string ansi;
+};
+
 // The player's main-window text, passed once through the ANSI code page and back. Resume next per
 // step: a step that fails (no host, a failing host, a length no buffer can have) is skipped and
-// leaves its result as it was; see the routine for what each failure leaves.
+// leaves its result as it was; see the routine for what each failure leaves. The text is read
+// into `buffers`; the view returned lasts until they are used again.
+std::u16string_view ReadPlayerTitle(const Player& player, WindowTextBuffers& buffers);
 std::u16string ReadPlayerTitle(const Player& player);
 
 // "12. Artist - Title - Winamp" -> ("Artist", "Title "). Drops whatever precedes the first blank
-// and the player's suffix, then splits at the first " - ". Never fails.
+// and the player's suffix, then splits at the first " - ". Never fails. The first form fills
+// `out`, reusing its storage; `text` must not view it.
+void SplitTitle(std::u16string_view text, ArtistAndTitle& out);
 ArtistAndTitle SplitTitle(std::u16string_view text);
 
 // Breaks a title into two display lines at the last blank up to column 28, or else at the first
-// blank after it (within the first 255 characters). Never fails.
+// blank after it (within the first 255 characters). Never fails. The first form fills `out`,
+// reusing its storage; `title` must not view it.
+void WrapTitle(std::u16string_view title, TitleLines& out);
 TitleLines WrapTitle(std::u16string_view title);
 
 }  // namespace marqel

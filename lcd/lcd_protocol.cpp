@@ -1,7 +1,5 @@
 #include "lcd/lcd_protocol.h"
 
-#include <string>
-
 #include "common/byte_conversion.h"
 #include "common/runtime_error.h"
 #include "common/shared_types.h"
@@ -42,10 +40,9 @@ void SendLcdCommand(LcdLink& link, std::uint8_t controller, std::uint8_t value) 
 
 void SendLcdText(LcdLink& link, std::u16string_view text, std::uint8_t controller) {
   // Only the first 27 characters are ever needed; blanks fill a shorter text.
-  std::u16string line(text.substr(0, BAR_CELLS));
-  line.append(static_cast<std::size_t>(BAR_CELLS) - line.size(), u' ');
   const auto& codePage = link.codePage();
-  for (const char16_t ch : line) {
+  for (std::size_t i = 0; i < static_cast<std::size_t>(BAR_CELLS); ++i) {
+    const char16_t ch = i < text.size() ? text[i] : u' ';
     SendLcdByte(link, ToByte(codePage.codeOf(ch)), false, controller);
   }
 }

@@ -17,6 +17,12 @@ class CodePage {
   // Whole-text conversions, one byte (or a lead/trail pair) per character.
   virtual std::string toAnsi(std::u16string_view text) const = 0;
   virtual std::u16string fromAnsi(std::string_view bytes) const = 0;
+  // The same conversions into a string the caller keeps, so that a caller converting again and
+  // again reuses its storage. `out` must not be what `text` or `bytes` views.
+  virtual void toAnsiInto(std::u16string_view text, std::string& out) const { out = toAnsi(text); }
+  virtual void fromAnsiInto(std::string_view bytes, std::u16string& out) const {
+    out = fromAnsi(bytes);
+  }
 };
 
 // The system's ordinary, locale-aware upper-casing of a whole string. Never changes the length:
@@ -25,6 +31,10 @@ class TextCase {
  public:
   virtual ~TextCase() = default;
   virtual std::u16string upperCase(std::u16string_view text) const = 0;
+  // The same into a string the caller keeps (see CodePage::toAnsiInto).
+  virtual void upperCaseInto(std::u16string_view text, std::u16string& out) const {
+    out = upperCase(text);
+  }
 };
 
 }  // namespace marqel::platform

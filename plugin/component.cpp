@@ -22,7 +22,7 @@ Player Component::player() {
 }
 
 NowPlaying Component::nowPlaying() {
-  return NowPlaying{player(), lcdLink_, platform_.textCase, displayMemory};
+  return NowPlaying{player(), lcdLink_, platform_.textCase, displayMemory, refreshBuffers_};
 }
 
 settings::SettingsFileAccess Component::settingsFile() {
@@ -42,6 +42,10 @@ Form1& Component::loadedForm1() {
 }
 
 platform::SerialPort& Component::MSComm1() {
+  // Loaded, as it is for nearly every byte the link sends: no call beyond this one.
+  if (form1_) {
+    return *form1_->MSComm1;
+  }
   return *loadedForm1().MSComm1;
 }
 

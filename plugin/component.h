@@ -69,6 +69,7 @@ class Component final : private PortControlHolder, private settings::Form2Owner 
   const platform::Platform platform_;
   LcdLink lcdLink_;
   HostLinkPlayerWindow hostPlayerWindow_;
+  RefreshBuffers refreshBuffers_;
   std::unique_ptr<Form1> form1_;
   // Shared: a view showing the dialog modally keeps it alive until its loop has unwound.
   std::shared_ptr<settings::Form2> form2_;

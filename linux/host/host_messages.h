@@ -1,6 +1,6 @@
 #pragma once
-// How the host's session shows message boxes: windows when a display is present, otherwise
-// lines on standard error, dismissed at once.
+// How the host's session shows message boxes: windows when a display is present (the toolkit
+// loaded for the first box shown), otherwise lines on standard error, dismissed at once.
 #include <memory>
 
 #include "linux/system/event_loop.h"
@@ -21,7 +21,8 @@ class HostMessageBoxes {
   std::unique_ptr<platform::MessageBoxes> boxes_;
 };
 
-// Whether message boxes and the dialog can use windows (a display server is reachable).
+// Whether message boxes and the dialog can use windows (a display server is reachable). Asks
+// without loading the toolkit where it can.
 bool DisplayPresent();
 
 }  // namespace marqel::host

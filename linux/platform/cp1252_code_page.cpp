@@ -42,20 +42,51 @@ std::uint32_t Cp1252CodePage::codeOf(char16_t ch) const {
 
 std::string Cp1252CodePage::toAnsi(std::u16string_view text) const {
   std::string bytes;
-  bytes.reserve(text.size());
-  for (const char16_t ch : text) {
-    bytes.push_back(static_cast<char>(ByteOf(ch)));
-  }
+  toAnsiInto(text, bytes);
   return bytes;
 }
 
 std::u16string Cp1252CodePage::fromAnsi(std::string_view bytes) const {
   std::u16string text;
-  text.reserve(bytes.size());
-  for (const char byte : bytes) {
-    text.push_back(CharOf(static_cast<std::uint8_t>(byte)));
-  }
+  fromAnsiInto(bytes, text);
   return text;
+}
+
+// Texts are mostly ASCII, which both directions keep as it is: a plain copy first (through
+// plain pointers, so the compiler can turn it into vector code), then the few characters outside
+// ASCII by the page.
+void Cp1252CodePage::toAnsiInto(std::u16string_view text, std::string& out) const {
+  out.resize(text.size());
+  char* const bytes = out.data();
+  const char16_t* const chars = text.data();
+  const std::size_t size = text.size();
+  char16_t all = 0;
+  for (std::size_t i = 0; i < size; ++i) {
+    bytes[i] = static_cast<char>(chars[i]);
+    all |= chars[i];
+  }
+  for (std::size_t i = 0; all >= 0x80 && i < size; ++i) {
+    if (chars[i] >= 0x80) {
+      bytes[i] = static_cast<char>(ByteOf(chars[i]));
+    }
+  }
+}
+
+void Cp1252CodePage::fromAnsiInto(std::string_view bytes, std::u16string& out) const {
+  out.resize(bytes.size());
+  char16_t* const chars = out.data();
+  const auto* const codes = reinterpret_cast<const std::uint8_t*>(bytes.data());
+  const std::size_t size = bytes.size();
+  std::uint8_t all = 0;
+  for (std::size_t i = 0; i < size; ++i) {
+    chars[i] = codes[i];
+    all |= codes[i];
+  }
+  for (std::size_t i = 0; all >= 0x80 && i < size; ++i) {
+    if (codes[i] >= 0x80) {
+      chars[i] = CharOf(codes[i]);
+    }
+  }
 }
 
 }  // namespace marqel::platform::linux_

@@ -16,6 +16,8 @@ class Cp1252CodePage final : public CodePage {
   std::uint32_t codeOf(char16_t ch) const override;
   std::string toAnsi(std::u16string_view text) const override;
   std::u16string fromAnsi(std::string_view bytes) const override;
+  void toAnsiInto(std::u16string_view text, std::string& out) const override;
+  void fromAnsiInto(std::string_view bytes, std::u16string& out) const override;
 };
 
 }  // namespace marqel::platform::linux_

@@ -42,7 +42,13 @@ LocaleTextCase::OwnedLocale LocaleTextCase::UserUtf8Locale() {
 }
 
 std::u16string LocaleTextCase::upperCase(std::u16string_view text) const {
-  std::u16string result(text);
+  std::u16string result;
+  upperCaseInto(text, result);
+  return result;
+}
+
+void LocaleTextCase::upperCaseInto(std::u16string_view text, std::u16string& result) const {
+  result.assign(text);
   for (char16_t& unit : result) {
     if (locale_ == nullptr) {
       if (unit >= u'a' && unit <= u'z') {
@@ -59,7 +65,6 @@ std::u16string LocaleTextCase::upperCase(std::u16string_view text) const {
       unit = static_cast<char16_t>(upper);
     }
   }
-  return result;
 }
 
 }  // namespace marqel::platform::linux_

@@ -25,6 +25,7 @@ class LocaleTextCase final : public TextCase {
   explicit LocaleTextCase(const char* localeName);
 
   std::u16string upperCase(std::u16string_view text) const override;
+  void upperCaseInto(std::u16string_view text, std::u16string& out) const override;
   // False when the locale was missing and upper-casing is down to ASCII.
   bool hasLocale() const { return locale_ != nullptr; }
 

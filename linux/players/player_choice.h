@@ -42,8 +42,8 @@ struct PlayerChoice {
   bool takesKeys() const { return kind == Kind::Simulated; }
 };
 
-// "sim", "script:FILE" or "mpris[:NAMES]". Raises std::invalid_argument for a name it does not know, ScriptError
-// for a script that cannot be read or is malformed.
+// "sim", "script:FILE" or "mpris[:NAMES]". Raises std::invalid_argument for a name it does not
+// know, ScriptError for a script that cannot be read or is malformed.
 PlayerChoice ChoosePlayer(const std::string& name);
 // The player that plays `file`. Raises ScriptError.
 PlayerChoice ScriptChoice(const std::filesystem::path& file);

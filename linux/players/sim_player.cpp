@@ -8,8 +8,7 @@
 namespace marqel::players {
 namespace {
 
-// Often enough for a smooth bar and a prompt change of track.
-constexpr platform::EventLoop::Duration kClockStep{100};
+constexpr std::int64_t kMillisecondsPerSecond = 1000;
 
 // The number the player's window answers for its state.
 std::int32_t StateNumber(SimPlayer::Mode mode) {
@@ -49,13 +48,12 @@ SimPlayer::SimPlayer(platform::EventLoop& loop, platform::WindowTable& windows,
 }
 
 SimPlayer::~SimPlayer() {
-  if (clock_ != 0) loop_.cancel(clock_);
+  if (trackEnd_ != 0) loop_.cancel(trackEnd_);
   windows_.destroy(window_);
 }
 
 void SimPlayer::start() {
   if (mode_ != Mode::Playing) playOrPause();
-  clock_ = loop_.callAfter(kClockStep, [this] { advanceClock(); });
 }
 
 void SimPlayer::handleKey(char key) {
@@ -86,72 +84,106 @@ void SimPlayer::handleKey(char key) {
 
 void SimPlayer::playOrPause() {
   if (playlist_.empty()) return;
-  switch (mode_) {
-    case Mode::Playing:
-      positionMs_ = positionNow();
-      mode_ = Mode::Paused;
-      break;
-    case Mode::Paused:
-    case Mode::Stopped:
-      playingSince_ = loop_.nowMs();
-      mode_ = Mode::Playing;
-      break;
-  }
+  catchUp();
+  const std::int64_t now = loop_.nowMs();
+  head_.positionMs = positionNow();
+  head_.since = now;
+  mode_ = mode_ == Mode::Playing ? Mode::Paused : Mode::Playing;
   publish();
 }
 
 void SimPlayer::stop() {
   mode_ = Mode::Stopped;
-  positionMs_ = 0;
+  head_.positionMs = 0;
+  head_.since = loop_.nowMs();
   publish();
 }
 
 void SimPlayer::nextTrack() {
   if (playlist_.empty()) return;
-  load((track_ + 1) % playlist_.size());
+  catchUp();
+  load((head_.track + 1) % playlist_.size());
   publish();
 }
 
 void SimPlayer::load(std::size_t track) {
-  track_ = track;
-  positionMs_ = 0;
-  playingSince_ = loop_.nowMs();
-  const SimTrack& current = playlist_[track_];
+  head_ = Playhead{track, 0, loop_.nowMs()};
+  const SimTrack& current = playlist_[track];
   const std::string text =
-      std::to_string(track_ + 1) + ". " + current.artist + " - " + current.title + " - Winamp";
+      std::to_string(track + 1) + ". " + current.artist + " - " + current.title + " - Winamp";
   platform::PlayerWindowState* state = windows_.find(window_);
   state->text = codePage_.toAnsi(Utf8ToUtf16(text));
   state->lengthSeconds = current.lengthSeconds;
 }
 
+SimPlayer::Playhead SimPlayer::playheadAt(std::int64_t nowMs) const {
+  Playhead head = head_;
+  if (mode_ != Mode::Playing || playlist_.empty()) return head;
+  for (;;) {
+    const std::int64_t lengthMs = playlist_[head.track].lengthSeconds * kMillisecondsPerSecond;
+    // A track without a length has no end to reach: it plays until a key moves the player on.
+    if (lengthMs <= 0 || head.positionMs + (nowMs - head.since) < lengthMs) return head;
+    head.since += std::max<std::int64_t>(lengthMs - head.positionMs, 0);
+    head.positionMs = 0;
+    head.track = (head.track + 1) % playlist_.size();
+  }
+}
+
+void SimPlayer::catchUp() {
+  const Playhead head = playheadAt(loop_.nowMs());
+  if (head.track != head_.track) load(head.track);
+  head_ = head;
+}
+
 std::int32_t SimPlayer::positionNow() const {
-  if (mode_ != Mode::Playing) return positionMs_;
-  const std::int64_t played = positionMs_ + (loop_.nowMs() - playingSince_);
+  const std::int64_t now = loop_.nowMs();
+  const Playhead head = playheadAt(now);
+  const std::int64_t played =
+      mode_ == Mode::Playing ? head.positionMs + (now - head.since) : head.positionMs;
   return static_cast<std::int32_t>(std::min<std::int64_t>(played, INT32_MAX));
 }
 
-void SimPlayer::advanceClock() {
-  clock_ = loop_.callAfter(kClockStep, [this] { advanceClock(); });
-  if (mode_ == Mode::Playing && !playlist_.empty() &&
-      positionNow() >= playlist_[track_].lengthSeconds * 1000) {
-    load((track_ + 1) % playlist_.size());
-  }
+void SimPlayer::scheduleTrackEnd() {
+  if (trackEnd_ != 0) loop_.cancel(trackEnd_);
+  trackEnd_ = 0;
+  if (mode_ != Mode::Playing || playlist_.empty()) return;
+  const std::int64_t lengthMs = playlist_[head_.track].lengthSeconds * kMillisecondsPerSecond;
+  if (lengthMs <= 0) return;
+  const std::int64_t left = std::max<std::int64_t>(lengthMs - positionNow(), 0);
+  trackEnd_ = loop_.callAfter(platform::EventLoop::Duration(left), [this] { onTrackEnd(); });
+}
+
+void SimPlayer::onTrackEnd() {
+  trackEnd_ = 0;
+  catchUp();
   publish();
 }
 
-void SimPlayer::publish() {
+std::optional<platform::WindowHandle> SimPlayer::windowToGive() {
+  catchUp();
+  updateWindow();
+  return window_;
+}
+
+void SimPlayer::updateWindow() {
   platform::PlayerWindowState* state = windows_.find(window_);
   state->state = StateNumber(mode_);
   state->positionMs = positionNow();
+}
+
+void SimPlayer::publish() {
+  updateWindow();
+  scheduleTrackEnd();
   if (onChange) onChange();
 }
 
 PlayerStatus SimPlayer::status() const {
   PlayerStatus status;
   status.state = StateNumber(mode_);
-  status.track = std::to_string(track_ + 1) + "/" + std::to_string(playlist_.size());
+  const std::size_t track = playheadAt(loop_.nowMs()).track;
+  status.track = std::to_string(track + 1) + "/" + std::to_string(playlist_.size());
   if (!playlist_.empty()) {
-    const SimTrack& current = playlist_[track_];
+    const SimTrack& current = playlist_[track];
     status.artist = current.artist;
     status.title = current.title;
     status.lengthSeconds = current.lengthSeconds;

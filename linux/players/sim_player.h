@@ -2,6 +2,10 @@
 // A simulated player: a built-in playlist played in real time on the host's loop, with its main
 // window in the window table ("<n>. <artist> - <title> - Winamp") answering the state, length and
 // position queries. Keys (from the terminal) play, pause, stop and skip.
+//
+// The position is worked out from the loop's clock whenever someone asks (the plug-in's window
+// queries, a host drawing the status), so the player itself wakes only for what changes of its
+// own accord: the end of a track.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -49,17 +53,33 @@ class SimPlayer final : public PlayerStandIn {
   void stop();
   void nextTrack();
 
-  // Its window is always there to give.
-  std::optional<platform::WindowHandle> windowToGive() override { return window_; }
-  // The track as "<n>/<count>". Every change it shows (state, track, and the position as it
-  // runs) is told through onChange.
+  // Its window is always there to give, its answers brought up to this moment.
+  std::optional<platform::WindowHandle> windowToGive() override;
+  // The track as "<n>/<count>", the position as of now. Every change of state or track is told
+  // through onChange; the position runs on without being told.
   PlayerStatus status() const override;
 
  private:
+  // Where the player stands: a track, and its position at a moment of loop time.
+  struct Playhead {
+    std::size_t track = 0;
+    std::int64_t positionMs = 0;  // at `since`
+    std::int64_t since = 0;       // loop milliseconds
+  };
+
   void load(std::size_t track);
-  void advanceClock();
-  void publish();
+  // The playhead at `nowMs`: every track end passed meanwhile moves it on to the next track,
+  // which starts the moment the one before it ended.
+  Playhead playheadAt(std::int64_t nowMs) const;
+  // Takes the playhead up to now, loading the track it has reached.
+  void catchUp();
   std::int32_t positionNow() const;
+  // Wakes the player at the end of the playing track (and for nothing else).
+  void scheduleTrackEnd();
+  void onTrackEnd();
+  // Brings the window's state and position up to now.
+  void updateWindow();
+  void publish();
 
   platform::EventLoop& loop_;
   platform::WindowTable& windows_;
@@ -67,11 +87,9 @@ class SimPlayer final : public PlayerStandIn {
   PlayerHost& host_;
   std::vector<SimTrack> playlist_;
   platform::WindowHandle window_;
-  std::size_t track_ = 0;
   Mode mode_ = Mode::Stopped;
-  std::int32_t positionMs_ = 0;  // at playingSince_ while playing
-  std::int64_t playingSince_ = 0;
-  int clock_ = 0;
+  Playhead head_;  // while playing, the position runs on from head_.since
+  int trackEnd_ = 0;
 };
 
 }  // namespace marqel::players

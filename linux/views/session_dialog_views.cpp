@@ -2,12 +2,10 @@
 
 #include <unistd.h>
 
-#include "linux/views/text/text_dialog_views.h"
-#if MARQEL_HAVE_FLTK
-#include "linux/views/fltk/fltk_dialog_views.h"
-#endif
+#include "linux/platform/fltk/desktop_toolkit.h"
 #include "linux/system/session.h"
 #include "linux/views/script/script_dialog_view.h"
+#include "linux/views/text/text_dialog_views.h"
 
 namespace marqel::module {
 
@@ -21,10 +19,16 @@ platform::DialogViews& SessionDialogViews::viewForStyle() {
       if (!script_) script_ = std::make_unique<ScriptDialogView>(session_);
       return *script_;
     case system::DialogStyle::Window:
-#if MARQEL_HAVE_FLTK
-      if (!window_) window_ = std::make_unique<platform::linux_::FltkDialogViews>(session_.loop());
-      return *window_;
-#endif
+      if (!window_) {
+        // The toolkit is loaded only now that a window is to be shown; without it, or without a
+        // display after all, the form comes in the terminal.
+        platform::linux_::DesktopToolkit* desktop = platform::linux_::LoadDesktopToolkit();
+        if (desktop != nullptr && desktop->displayAvailable()) {
+          window_ = desktop->makeDialogViews(session_.loop());
+        }
+      }
+      if (window_) return *window_;
+      [[fallthrough]];
     case system::DialogStyle::Terminal:
       // The form reads its choices from the terminal and draws itself there.
       if (!terminal_) {

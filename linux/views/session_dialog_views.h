@@ -1,6 +1,7 @@
 #pragma once
-// The dialog as the session shows it: a toolkit window when a display is present, a text form
-// on the terminal, or a dialog the host's script drives. The choice is made at each opening.
+// The dialog as the session shows it: a toolkit window when a display is present (the toolkit
+// loaded for its first opening), a text form on the terminal, or a dialog the host's script
+// drives. The choice is made at each opening.
 #include <memory>
 
 #include "platform/dialog.h"

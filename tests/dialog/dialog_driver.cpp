@@ -19,10 +19,9 @@
 #include <vector>
 
 #include "common/utf.h"
-#include "linux/platform/fltk/fltk_message_boxes.h"
+#include "linux/platform/fltk/desktop_toolkit.h"
 #include "linux/platform/settings_files_posix.h"
 #include "linux/system/event_loop.h"
-#include "linux/views/fltk/fltk_dialog_views.h"
 #include "plugin/component.h"
 #include "settings/form2.h"
 #include "settings/settings_file.h"
@@ -101,12 +100,16 @@ int RunDialog(const std::string& dir, const std::string& logPath, int heldPort) 
   const marqel::platform::WindowHandle player =
       fp.windows.create({"1. Some Artist - Some Title - Winamp", 1, 0, 0, {}});
 
-  marqel::platform::linux_::FltkMessageBoxes desktopBoxes(loop);
-  RecordedBoxes boxes(desktopBoxes, fp.recorder);
-  marqel::platform::linux_::FltkDialogViews views(loop);
+  // The windows come from the desktop module, loaded as the host and the plug-in load it.
+  marqel::platform::linux_::DesktopToolkit* desktop =
+      marqel::platform::linux_::LoadDesktopToolkit();
+  if (desktop == nullptr) return 1;
+  const auto desktopBoxes = desktop->makeMessageBoxes(loop);
+  RecordedBoxes boxes(*desktopBoxes, fp.recorder);
+  const auto views = desktop->makeDialogViews(loop);
   marqel::platform::linux_::PosixSettingsFiles files;
-  const marqel::platform::Platform platform =
-      fp.platform({.messageBoxes = &boxes, .timers = &loop, .files = &files, .dialogs = &views});
+  const marqel::platform::Platform platform = fp.platform(
+      {.messageBoxes = &boxes, .timers = &loop, .files = &files, .dialogs = views.get()});
   marqel::Component component(platform);
 
   // What start-up does.

@@ -2,7 +2,7 @@
 # The desktop dialog end to end, on a virtual X server: real mouse and keyboard events (xdotool)
 # against the driver program, then the line's record, the settings file and the window geometry.
 #
-#   dialog_e2e.sh DRIVER ARTIFACT-DIR
+#   dialog_e2e.sh DRIVER ARTIFACT-DIR HOST MODULE
 #
 # Starts its own Xvfb (the server picks a free display and says which when it is ready; no
 # authority file, so nothing depends on the host name); exits 77 (skipped) only when Xvfb is not
@@ -11,6 +11,8 @@ set -u
 
 driver=$1
 artifacts=$2
+host=$3
+module=$4
 
 if ! command -v Xvfb > /dev/null; then
   echo "SKIPPED: Xvfb is not installed, so there is no X server to run the dialog on"
@@ -232,6 +234,29 @@ expect_eq "start-up" "$(sed -n 's/^startup: //p' "$work/log2")" \
 expect_eq "the line while the dialog was open" "$(sed -n 's/^dialog: //p' "$work/log2")" \
   "close port=2 msgbox:warning:Error: COM2: port in use by another program|Settings: Port[2] Contrast[0]"
 [ -e "$work/gen_marqel.ini" ] && fail "a settings file was written"
+
+# ---------------------------------------------------------------------------------------------
+echo "== 3: marqel-host's own message box is a window"
+mkdir -p "$work/host"
+cp "$module" "$work/host/Marqel.so"
+XDG_CONFIG_HOME="$work/host" "$host" run --player sim --plugin "$work/host/Marqel.so" \
+  --com 1=/dev/null < /dev/null > "$work/host.out" 2> "$work/host.err" &
+pid=$!
+notice=$(wait_for_window '^Marqel$')
+[ -n "$notice" ] || fail "the host's missing-file notice did not appear as a window"
+grep -q "marqel-desktop.so" "/proc/$pid/maps" || fail "the desktop module is not loaded"
+kill -TERM $pid
+# The quit takes effect once the boxes (this one, then the port's failure on /dev/null) are
+# dismissed.
+for _ in $(seq 50); do
+  kill -0 $pid 2> /dev/null || break
+  [ -n "$(xdotool search --onlyvisible --name '^Marqel$' 2> /dev/null)" ] && xdotool key Return
+  sleep 0.2
+done
+kill -0 $pid 2> /dev/null && { fail "the host did not quit"; kill -KILL $pid; }
+wait $pid
+expect_eq "host exit status" "$?" "0"
+grep -q "^\[marqel\] message" "$work/host.err" && fail "a message went to standard error: $(cat "$work/host.err")"
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures check(s) failed"

@@ -6,7 +6,10 @@
 #include <algorithm>
 #include <csignal>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <optional>
+#include <string>
 
 #include "tests/host/host_process.h"
 #include "tests/support/display_scenario.h"
@@ -19,6 +22,7 @@ namespace {
 using harness::Glass;
 using harness::GlassText;
 using ::testing::HasSubstr;
+using ::testing::Not;
 using Bytes = std::vector<std::uint8_t>;
 namespace wire = harness::wire;
 
@@ -246,6 +250,32 @@ class ScratchConfigHome {
  private:
   std::optional<std::string> before_;
 };
+
+// Without a display the host never loads the desktop windows, and without the MPRIS player it never
+// loads D-Bus: no toolkit, X11 or bus page is mapped, while the simulated player plays on the
+// display as ever.
+TEST_F(HostEndToEnd, HeadlessHostMapsNoToolkitAndNoBus) {
+  ::unsetenv("DISPLAY");
+  std::string maps;
+  const HostRun result = RunHost(
+      {"run", "--plugin", dir.module().string(), "--player", "sim", "--com", "1=" + line.path()},
+      line, std::chrono::milliseconds(1500), [&maps](pid_t pid) {
+        std::ifstream in("/proc/" + std::to_string(pid) + "/maps");
+        maps.assign(std::istreambuf_iterator<char>(in), {});
+        ::kill(pid, SIGTERM);
+      });
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_THAT(maps, HasSubstr("Marqel.so"));  // read while the plug-in ran
+  for (const char* library :
+       {"libfltk", "libX11", "marqel-desktop", "libsdbus", "libsystemd", "marqel-mpris"}) {
+    EXPECT_THAT(maps, Not(HasSubstr(library)));
+  }
+  EXPECT_THAT(result.out, HasSubstr("playing 1/5: Kestrel Lane - Paper Lanterns"));
+  const auto history = GlassHistory(result.line);
+  EXPECT_TRUE(std::any_of(history.begin(), history.end(), [](const auto& glass) {
+    return glass[0].starts_with("KESTREL LANE") && glass[1].starts_with("PAPER LANTERNS");
+  }));
+}
 
 // Without --plugin the host loads whatever module is registered for the class; `register` and
 // `unregister` enter and remove it through the module's own entry points.
