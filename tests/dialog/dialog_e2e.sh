@@ -250,7 +250,8 @@ kill -TERM $pid
 # dismissed.
 for _ in $(seq 50); do
   kill -0 $pid 2> /dev/null || break
-  [ -n "$(xdotool search --onlyvisible --name '^Marqel$' 2> /dev/null)" ] && xdotool key Return
+  box=$(xdotool search --onlyvisible --name '^Marqel$' 2> /dev/null | head -1)
+  [ -n "$box" ] && press_return_in "$box"
   sleep 0.2
 done
 kill -0 $pid 2> /dev/null && { fail "the host did not quit"; kill -KILL $pid; }
