@@ -46,6 +46,8 @@ expected_files=$(sort <<<"./usr/bin/marqel-host
 ./usr/bin/marqel-lcd
 ./usr/$moduledir/Marqel.so
 ./usr/$moduledir/libmarqel-system.so.1
+./usr/$moduledir/marqel-desktop.so
+./usr/$moduledir/marqel-mpris.so
 ./usr/lib/systemd/user/marqel.service
 ./usr/share/doc/marqel/examples/marqel.env
 ./usr/share/doc/marqel/examples/play.txt
